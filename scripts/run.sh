@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, seeds the settings store with the shipped
+# defaults when it does not exist yet, and starts the dialer.
+# Arguments are passed to doruzudo (for example --headless).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+store="${DORUZUDO_SETTINGS:-${XDG_CONFIG_HOME:-$HOME/.config}/VantorDoruzudo/settings.db}"
+if [ ! -f "$store" ]; then
+  echo "Seeding the settings store $store"
+  build/bin/doruzudo-admin settings import share/defaults.reg
+fi
+exec build/bin/doruzudo "$@"
