@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <cstdio>
 
+#include "common/process_env.h"
 #include "tools/admin_command.h"
 
 namespace doruzudo::admin {
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
   using namespace doruzudo::admin;
   // Reports render text, which needs a GUI application; offscreen needs no display.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  doruzudo::prepareProcessEnvironment();
   QGuiApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("doruzudo-admin"));
   QCoreApplication::setApplicationVersion(QStringLiteral(DORUZUDO_VERSION));
