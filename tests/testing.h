@@ -8,6 +8,11 @@
 
 #include "common/settings_store.h"
 
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace doruzudo::testing {
 
 // A fresh folder removed at the end of the test.
