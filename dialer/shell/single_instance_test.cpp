@@ -20,11 +20,11 @@ TEST(SingleInstance, ALaterStartFindsTheFirstAndAsksItToShowItself) {
   EXPECT_EQ(shows, 1);
 }
 
-TEST(SingleInstance, AStaleSocketOfADeadProcessIsReclaimed) {
+TEST(SingleInstance, TheNameIsFreeAgainOnceTheFirstInstanceEnds) {
   const QString name = "doruzudo-test-" + QUuid::createUuid().toString(QUuid::Id128);
   {
-    SingleInstance crashed(name);
-    ASSERT_TRUE(crashed.listen({}));
+    SingleInstance ended(name);
+    ASSERT_TRUE(ended.listen({}));
   }
   SingleInstance next(name);
   EXPECT_FALSE(next.notifyRunning());
