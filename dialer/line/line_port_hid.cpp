@@ -87,6 +87,7 @@ void LinePortHid::bind(int channel) {
   const auto& units = candidates_[channel - 1];
   if (index < 0 || index >= int(units.size())) return;
   Unit* unit = units[index].get();
+  if (bound_[channel - 1] == unit) return;
   bound_[channel - 1] = unit;
   notify({LineUnitEvent::Kind::Bound, channel, unit->name, unit->info.path});
 }
