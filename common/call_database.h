@@ -22,6 +22,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 #include <cstdint>
 #include <functional>
@@ -171,6 +172,12 @@ class CallDatabase {
   Status createResultTable(const QString& name);
   // One new number of a campaign (Busy "NÃO").
   Status insertNumber(const QString& number, const QString& campaign, int64_t campaignId);
+  // insertNumber() for each number in order, the statement prepared once.
+  // `progress` (optional) hears the count inserted so far every
+  // `progressEvery` numbers and at the end.
+  Status insertNumbers(const QStringList& numbers, const QString& campaign, int64_t campaignId,
+                       const std::function<void(qsizetype done)>& progress = {},
+                       qsizetype progressEvery = 10000);
   // Campaigns generated from `from` to `to`, both included, by código.
   Result<std::vector<CampaignRow>> searchCampaigns(const QDate& from, const QDate& to);
 

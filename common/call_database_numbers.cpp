@@ -167,6 +167,27 @@ Status CallDatabase::insertNumber(const QString& number, const QString& campaign
   return stepAll(**st);
 }
 
+Status CallDatabase::insertNumbers(const QStringList& numbers, const QString& campaign,
+                                   int64_t campaignId,
+                                   const std::function<void(qsizetype done)>& progress,
+                                   qsizetype progressEvery) {
+  auto st = statement(
+      "INSERT INTO telefones(Telefone,Campanha,ID_Campanha,Busy) "
+      "VALUES (?1,?2,?3,?4)");
+  if (!st) return st.status();
+  sql::Statement& insert = **st;
+  qsizetype done = 0;
+  for (const QString& number : numbers) {
+    insert.reset();
+    insert.bind(1, number).bind(2, campaign).bind(3, campaignId).bind(4, calldb::kBusyNo);
+    if (Status s = stepAll(insert); !s) return s;
+    ++done;
+    if (progress && progressEvery > 0 && done % progressEvery == 0) progress(done);
+  }
+  if (progress) progress(done);
+  return Status::Ok();
+}
+
 Result<std::vector<CampaignRow>> CallDatabase::searchCampaigns(const QDate& from, const QDate& to) {
   auto st = statement(R"(SELECT "código",campanha,data_campanha FROM campanhas )"
                       R"(WHERE data_campanha BETWEEN ?1 AND ?2 ORDER BY "código")");
