@@ -36,7 +36,8 @@ struct LineUnitStatus {
   int candidates = 0;    // units found for the channel since start
 };
 
-// A line unit plugged in or unplugged, or a channel bound to a unit.
+// A line unit plugged in or unplugged, or a channel bound to a unit (at the
+// start-up binding; a rebinding of the same unit tells nothing).
 struct LineUnitEvent {
   enum class Kind { Plugged, Unplugged, Bound };
   Kind kind = Kind::Plugged;
@@ -57,9 +58,11 @@ class LinePort {
   // out of range). Never throws.
   virtual Status Hid_Write(int channel, LineCommand command) = 0;
 
-  // The start-up binding (tIniciaHid): each channel with candidates selects
-  // its first unit still plugged in and binds it. Call once, before any
-  // line command that should reach a unit.
+  // The start-up binding: the start-up calls it when its one-shot timer
+  // tIniciaHid fires (7000 ms after the main window was created, leaving
+  // time for the units to be found), before opening the channels' audio.
+  // Each channel with candidates selects its first unit still plugged in
+  // and binds it; channels without one stay unbound.
   virtual void bindDevices() = 0;
   // Window activation (FormActivate): binds again each channel's selected
   // unit; before bindDevices() nothing is selected and nothing is bound.
