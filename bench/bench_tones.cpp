@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+// clang-format off: spandsp's headers need this order.
 extern "C" {
 #include <spandsp/complex.h>
 #include <spandsp/dtmf.h>
@@ -24,6 +25,7 @@ extern "C" {
 #include <spandsp/telephony.h>
 #include <spandsp/tone_detect.h>
 }
+// clang-format on
 
 #include "dialer/line/dtmf_detector.h"
 #include "dialer/line/signal_synth.h"
