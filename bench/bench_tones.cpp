@@ -16,14 +16,15 @@
 #include <string>
 #include <vector>
 
-// clang-format off: spandsp's headers need this order.
+// spandsp's headers need this order.
+// clang-format off
 extern "C" {
-#include <spandsp/complex.h>
-#include <spandsp/dtmf.h>
-#include <spandsp/logging.h>
-#include <spandsp/super_tone_rx.h>
 #include <spandsp/telephony.h>
+#include <spandsp/logging.h>
+#include <spandsp/complex.h>
+#include <spandsp/super_tone_rx.h>
 #include <spandsp/tone_detect.h>
+#include <spandsp/dtmf.h>
 }
 // clang-format on
 
