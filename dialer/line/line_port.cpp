@@ -17,6 +17,12 @@ void LinePort::removeListener(int id) {
   std::erase_if(listeners_, [id](const auto& entry) { return entry.first == id; });
 }
 
+Status LinePort::flash(int channel, const QString& flashCode) {
+  const std::optional<LineCommand> command = flashCommand(flashCode);
+  if (!command) return Status::Error(QStringLiteral("'%1' is no flash code").arg(flashCode));
+  return Hid_Write(channel, *command);
+}
+
 void LinePort::notify(const LineUnitEvent& event) const {
   // A copy: a listener may add or remove listeners.
   const auto listeners = listeners_;

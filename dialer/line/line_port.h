@@ -58,6 +58,11 @@ class LinePort {
   // out of range). Never throws.
   virtual Status Hid_Write(int channel, LineCommand command) = 0;
 
+  // The hook-flash of a channel's FlashCode text ("$2A", see ConvertFlash):
+  // Hid_Write of that flash command, or an error, sending nothing, when the
+  // text is no flash code.
+  Status flash(int channel, const QString& flashCode);
+
   // The start-up binding: the start-up calls it when its one-shot timer
   // tIniciaHid fires (7000 ms after the main window was created, leaving
   // time for the units to be found), before opening the channels' audio.

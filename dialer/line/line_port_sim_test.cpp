@@ -62,7 +62,7 @@ TEST_F(LinePortSimTest, RecordsEveryReportWithItsChannelTimeAndCommand) {
 TEST_F(LinePortSimTest, AFlashIsATimedEventOfTheLine) {
   port_.Hid_Write(2, LineCommand::OffHook);
   scheduler_.advance(3000);
-  port_.Hid_Write(2, *flashCommand(ConvertFlash(500)));
+  EXPECT_TRUE(port_.flash(2, ConvertFlash(500)).ok());
   EXPECT_EQ(port_.hookState(2), HookState::Flashing);
   scheduler_.advance(503);
   EXPECT_EQ(port_.hookState(2), HookState::Flashing);
@@ -74,6 +74,13 @@ TEST_F(LinePortSimTest, AFlashIsATimedEventOfTheLine) {
   EXPECT_EQ(events_[1].flashMs, 504);
   EXPECT_EQ(events_[2].flashMs, 504);
   EXPECT_EQ(events_[2].channel, 2);
+}
+
+TEST_F(LinePortSimTest, AFlashCodeTextThatIsNoFlashSendsNothing) {
+  for (const char* text : {"", "$B0", "2A", "$100"}) {
+    EXPECT_FALSE(port_.flash(2, QString::fromLatin1(text)).ok()) << text;
+  }
+  EXPECT_TRUE(port_.reports().empty());
 }
 
 TEST_F(LinePortSimTest, HangingUpDuringAFlashEndsItWithoutFlashEnd) {
