@@ -33,7 +33,8 @@ void paintTitleBand(ReportCanvas& canvas, double top, const QString& title,
     canvas.drawText(QRectF(captions[i].first, top + 8.5, right - captions[i].first, kTextMm),
                     Qt::AlignLeft | Qt::AlignVCenter, captions[i].second, kCaptionFont);
   }
-  canvas.drawLine(QPointF(0, top + kHeaderMm), QPointF(width, top + kHeaderMm));
+  const double rule = top + kHeaderMm - 1;  // the band's bottom rule, clear of the rows
+  canvas.drawLine(QPointF(0, rule), QPointF(width, rule));
 }
 
 // One detail band: shading, then each field in its column.

@@ -14,10 +14,12 @@ void setReportPageLayout(QPagedPaintDevice& device) {
 }
 
 PainterCanvas::PainterCanvas(QPainter& painter, QPagedPaintDevice& device)
-    : painter_(painter),
-      device_(device),
-      pageMm_(device.pageLayout().paintRect(QPageLayout::Millimeter).size()),
-      unitsPerMm_(painter.device()->logicalDpiX() / 25.4) {}
+    : PainterCanvas(painter, device.pageLayout().paintRect(QPageLayout::Millimeter).size(),
+                    painter.device()->logicalDpiX() / 25.4, [&device] { device.newPage(); }) {}
+
+PainterCanvas::PainterCanvas(QPainter& painter, QSizeF pageMm, double unitsPerMm,
+                             std::function<void()> newPage)
+    : painter_(painter), newPage_(std::move(newPage)), pageMm_(pageMm), unitsPerMm_(unitsPerMm) {}
 
 QRectF PainterCanvas::toDevice(const QRectF& mm) const {
   return QRectF(mm.x() * unitsPerMm_, mm.y() * unitsPerMm_, mm.width() * unitsPerMm_,
@@ -52,7 +54,7 @@ void PainterCanvas::fillRect(const QRectF& box, const QColor& color) {
 }
 
 void PainterCanvas::newPage() {
-  device_.newPage();
+  if (newPage_) newPage_();
 }
 
 Status writeReportPdf(CallDatabase& db, const QString& campaign, ReportKind kind,

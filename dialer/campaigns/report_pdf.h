@@ -7,6 +7,7 @@
 
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <functional>
 
 #include "common/call_database.h"
 #include "dialer/campaigns/report_layout.h"
@@ -21,6 +22,9 @@ class PainterCanvas final : public ReportCanvas {
   // `painter` is active on `device`, whose layout was set with
   // setReportPageLayout(); the painter's origin is the printable area's corner.
   PainterCanvas(QPainter& painter, QPagedPaintDevice& device);
+  // Any device (an image for a thumbnail): the printable area's size in mm,
+  // the device units per mm, and what starts a new page.
+  PainterCanvas(QPainter& painter, QSizeF pageMm, double unitsPerMm, std::function<void()> newPage);
 
   QSizeF pageSize() const override { return pageMm_; }
   void drawText(const QRectF& box, int flags, const QString& text, const ReportFont& font) override;
@@ -33,7 +37,7 @@ class PainterCanvas final : public ReportCanvas {
   QPointF toDevice(const QPointF& mm) const;
 
   QPainter& painter_;
-  QPagedPaintDevice& device_;
+  std::function<void()> newPage_;
   QSizeF pageMm_;
   double unitsPerMm_;
 };

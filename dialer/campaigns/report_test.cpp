@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QImage>
 
 #include "dialer/campaigns/report_export.h"
 #include "dialer/campaigns/report_layout.h"
@@ -185,6 +186,33 @@ TEST(ReportLayout, SummaryTitleOnFirstPageOnlyAndIssueLine) {
     if (t.page == 2) top = std::min(top, t.box.top());
   }
   EXPECT_LT(top, 1.0);
+}
+
+TEST(ReportPdf, PainterDrawsShadedBandsWhereTheLayoutPutsThem) {
+  const double perMm = 4;
+  QImage image(int(195.9 * perMm), int(259.4 * perMm), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  const int first = shadingCounter(ReportKind::General);
+  {
+    QPainter painter(&image);
+    PainterCanvas canvas(painter, QSizeF(195.9, 259.4), perMm, [] { FAIL(); });
+    paintGeneralReport(canvas, QStringLiteral("A"), {row("1", {}, 1), row("2", {}, 1)});
+  }
+  if (qEnvironmentVariableIsSet("REPORT_IMAGE")) image.save(qEnvironmentVariable("REPORT_IMAGE"));
+  auto pixelAt = [&](double xMm, double yMm) {
+    return image.pixelColor(int(xMm * perMm), int(yMm * perMm));
+  };
+  const QColor grey(218, 221, 222), white(Qt::white);
+  for (int i = 0; i < 2; ++i) {
+    const double middle = kHeaderMm + i * kDetailMm + kDetailMm / 2;
+    EXPECT_EQ(pixelAt(190, middle), (first + i) % 2 == 0 ? grey : white) << i;
+  }
+  // Text is drawn: some dark pixels in the title band.
+  bool dark = false;
+  for (int x = 0; x < image.width() && !dark; ++x) {
+    dark = qGray(image.pixel(x, int(3 * perMm))) < 100;
+  }
+  EXPECT_TRUE(dark);
 }
 
 TEST(ReportPdf, BothKindsRenderToPdfFiles) {
