@@ -24,7 +24,7 @@ DialerCore::DialerCore(Scheduler& scheduler, EventLog& log, SettingsStore& store
     CriaPasta(root, QDate(values_.TodayYear, values_.TodayMonth, values_.TodayDay));
   };
   hooks.reconnectDatabase = [this](const QString& folder) {
-    if (services_.connectDatabase) services_.connectDatabase(folder);
+    if (services_.reconnectDatabase) services_.reconnectDatabase(folder);
   };
   editors_ = std::make_unique<SettingsEditors>(store_, channels_, general_, std::move(hooks));
   // Every error that escapes a timer or continuation ends up here.

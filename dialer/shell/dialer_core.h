@@ -54,6 +54,8 @@ class DialerCore {
     // Steps 50 to 52: connect to the call database in `folder`, log the
     // outcome, count the unheard recordings and start their refresh.
     std::function<void(const QString& folder)> connectDatabase;
+    // The database folder was changed on the options page: reconnect.
+    std::function<void(const QString& folder)> reconnectDatabase;
     // tIniciaHid, 7000 ms after start-up: bind the line units and channels.
     std::function<void()> startLineInterface;
     // Steps 45 to 47: voices and their outputs.

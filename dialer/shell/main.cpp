@@ -15,6 +15,7 @@
 #include "common/process_env.h"
 #include "common/qt_scheduler.h"
 #include "common/settings_store.h"
+#include "dialer/campaigns/database_connection.h"
 #include "dialer/shell/dialer_core.h"
 #include "dialer/shell/single_instance.h"
 
@@ -91,7 +92,10 @@ int main(int argc, char** argv) {
   EventLog log(scheduler);
   if (headless) log.addObserver({[](const QString& line) { print(stdout, line); }, nullptr});
 
+  DatabaseConnection database(scheduler, log);
   DialerCore::Services services;
+  services.connectDatabase = [&database](const QString& folder) { database.startUp(folder); };
+  services.reconnectDatabase = [&database](const QString& folder) { database.connect(folder); };
   services.errorOutput = [](const QString& line) { print(stderr, line); };
   services.adminNotice = [](const QString& line) { print(stderr, line); };
   DialerCore core(scheduler, log, **store, Folders::fromEnvironment(), std::move(services));
