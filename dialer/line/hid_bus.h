@@ -23,6 +23,8 @@ struct HidDeviceInfo {
   QString path;  // names the device while it stays plugged in
   uint16_t vendorId = 0;
   uint16_t productId = 0;
+  // Tells apart devices plugged in one after the other at the same path.
+  uint64_t instance = 0;
 };
 
 // An open HID device.

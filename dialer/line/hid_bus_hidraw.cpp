@@ -66,10 +66,14 @@ void HidrawBus::drainMonitor() {
   // The socket does not block: receive until it is empty, one pass per change.
   while (udev_device* device = udev_monitor_receive_device(monitor_)) {
     const char* action = udev_device_get_action(device);
-    const bool plugging =
-        action != nullptr && (qstrcmp(action, "add") == 0 || qstrcmp(action, "remove") == 0);
+    const char* node = udev_device_get_devnode(device);
+    const bool added = action != nullptr && qstrcmp(action, "add") == 0;
+    const bool removed = action != nullptr && qstrcmp(action, "remove") == 0;
+    // A device back at the path of a removed one is another device, even if
+    // the listing that follows this removal already shows it.
+    if (removed && node != nullptr) ++removals_[QString::fromLocal8Bit(node)];
     udev_device_unref(device);
-    if (plugging && changed_) changed_();
+    if ((added || removed) && changed_) changed_();
   }
 }
 
@@ -79,7 +83,10 @@ std::vector<HidDeviceInfo> HidrawBus::enumerate() {
   hid_device_info* all = hid_enumerate(0, 0);
   for (const hid_device_info* info = all; info != nullptr; info = info->next) {
     const QString path = QString::fromLocal8Bit(info->path);
-    if (seen.insert(path).second) list.push_back({path, info->vendor_id, info->product_id});
+    if (!seen.insert(path).second) continue;
+    const auto removals = removals_.find(path);
+    list.push_back({path, info->vendor_id, info->product_id,
+                    removals == removals_.end() ? 0 : removals->second});
   }
   hid_free_enumeration(all);
   return list;

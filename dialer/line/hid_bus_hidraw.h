@@ -12,6 +12,8 @@
 // event loop for plug and unplug to be noticed).
 #pragma once
 
+#include <QString>
+#include <map>
 #include <memory>
 
 #include "dialer/line/hid_bus.h"
@@ -49,6 +51,7 @@ class HidrawBus final : public HidBus {
   std::unique_ptr<QSocketNotifier> notifier_;
   Status monitorStatus_;
   std::function<void()> changed_;
+  std::map<QString, uint64_t> removals_;  // device path -> removals seen: its instance
 };
 
 }  // namespace doruzudo

@@ -10,14 +10,14 @@ namespace doruzudo {
 class SimHidBus::Handle final : public HidHandle {
  public:
   Handle(SimHidBus& bus, const Device& device)
-      : bus_(bus), path_(device.info.path), generation_(device.generation) {
+      : bus_(bus), path_(device.info.path), instance_(device.info.instance) {
     ++bus_.openHandles_;
   }
   ~Handle() override { --bus_.openHandles_; }
 
   Status sendFeatureReport(std::span<const uint8_t> bytes) override {
     const Device* device = bus_.find(path_);
-    if (device == nullptr || device->generation != generation_) {
+    if (device == nullptr || device->info.instance != instance_) {
       return Status::Error(QStringLiteral("%1: no such device").arg(path_));
     }
     if (device->sendFails) return Status::Error(QStringLiteral("%1: report refused").arg(path_));
@@ -28,7 +28,7 @@ class SimHidBus::Handle final : public HidHandle {
  private:
   SimHidBus& bus_;
   QString path_;
-  uint64_t generation_;
+  uint64_t instance_;
 };
 
 std::vector<uint8_t> SimHidBus::lineUnitDescriptor() {
@@ -52,9 +52,8 @@ QString SimHidBus::plug(uint16_t vendorId, uint16_t productId, QString path,
   if (path.isEmpty()) path = QStringLiteral("sim/hidraw%1").arg(nextPath_++);
   if (find(path) != nullptr) unplug(path);
   Device device;
-  device.info = {path, vendorId, productId};
+  device.info = {path, vendorId, productId, nextInstance_++};
   device.descriptor = std::move(descriptor);
-  device.generation = nextGeneration_++;
   devices_.push_back(std::move(device));
   changed();
   return path;
@@ -69,6 +68,14 @@ void SimHidBus::unplug(const QString& path) {
   const auto removed =
       std::erase_if(devices_, [&](const Device& d) { return d.info.path == path; });
   if (removed > 0) changed();
+}
+
+void SimHidBus::replug(const QString& path) {
+  Device* device = find(path);
+  if (device == nullptr) return;
+  *device = Device{{path, device->info.vendorId, device->info.productId, nextInstance_++},
+                   device->descriptor};
+  changed();
 }
 
 void SimHidBus::setOpenFails(const QString& path, bool fails) {

@@ -32,6 +32,9 @@ class SimHidBus final : public HidBus {
   // Plugs in the line unit of a channel (1..8).
   QString plugUnit(int channel, QString path = {});
   void unplug(const QString& path);
+  // Unplugs and plugs back the device at `path` with one change notice, as
+  // when the listing that follows the removal already shows it back.
+  void replug(const QString& path);
 
   // Fault injection: opening the device fails / its reports are refused.
   void setOpenFails(const QString& path, bool fails);
@@ -56,7 +59,6 @@ class SimHidBus final : public HidBus {
     bool openFails = false;
     bool sendFails = false;
     bool descriptorUnreadable = false;
-    uint64_t generation = 0;  // a device plugged again at the same path is another one
   };
 
   Device* find(const QString& path);
@@ -68,7 +70,7 @@ class SimHidBus final : public HidBus {
   std::function<void()> changed_;
   ReportSink sink_;
   int nextPath_ = 0;
-  uint64_t nextGeneration_ = 1;
+  uint64_t nextInstance_ = 1;
   int openHandles_ = 0;
 };
 

@@ -28,13 +28,18 @@ LinePortHid::~LinePortHid() {
 
 void LinePortHid::devicesChanged() {
   const std::vector<HidDeviceInfo> present = bus_->enumerate();
-  std::set<QString> presentPaths;
-  for (const HidDeviceInfo& info : present) presentPaths.insert(info.path);
+  std::map<QString, uint64_t> presentNow;  // path -> instance
+  for (const HidDeviceInfo& info : present) presentNow[info.path] = info.instance;
+  const auto stillThere = [&](const QString& path, uint64_t instance) {
+    const auto it = presentNow.find(path);
+    return it != presentNow.end() && it->second == instance;
+  };
 
-  std::erase_if(otherDevices_, [&](const QString& path) { return !presentPaths.count(path); });
+  std::erase_if(otherDevices_,
+                [&](const auto& entry) { return !stillThere(entry.first, entry.second); });
   std::vector<QString> gone;
   for (const auto& [path, unit] : pluggedUnits_) {
-    if (!presentPaths.count(path)) gone.push_back(path);
+    if (!stillThere(path, unit->info.instance)) gone.push_back(path);
   }
   for (const QString& path : gone) markUnplugged(path);
 
@@ -46,7 +51,7 @@ void LinePortHid::devicesChanged() {
 void LinePortHid::takeDevice(const HidDeviceInfo& info) {
   const int channel = lineChannelOf(info.vendorId, info.productId);
   if (channel == 0) {
-    otherDevices_.insert(info.path);
+    otherDevices_[info.path] = info.instance;
     return;
   }
   auto unit = std::make_unique<Unit>();

@@ -2,7 +2,7 @@
 // one to each channel, and sending each command as the unit's feature report.
 //
 // Device-change pass (at construction and after every plug or unplug): every
-// device the bus lists that was not yet seen is taken; a line unit (vendor
+// device the bus lists that was not yet seen (path and instance) is taken; a line unit (vendor
 // 0x0416, product 0x8400 + n) is appended to channel n's candidates, any
 // other device is ignored. A taken device that is no longer listed is marked
 // unplugged: its handle is closed and it never opens again, even if a unit
@@ -20,7 +20,6 @@
 #include <array>
 #include <map>
 #include <memory>
-#include <set>
 #include <vector>
 
 #include "common/channel_settings.h"
@@ -70,7 +69,8 @@ class LinePortHid final : public LinePort {
   std::array<int, kChannelCount> selected_;  // index into candidates_, -1 for none
   std::array<Unit*, kChannelCount> bound_{};
   std::map<QString, Unit*> pluggedUnits_;  // by path
-  std::set<QString> otherDevices_;         // taken devices that are no line unit, by path
+  std::map<QString, uint64_t>
+      otherDevices_;  // taken devices that are no line unit: instance by path
 };
 
 // The line port of this machine: a LinePortHid over hidraw, following plug

@@ -142,6 +142,19 @@ TEST_F(LinePortHidTest, AnUnpluggedUnitStaysBoundAndDead) {
                                       Kind::Plugged, Kind::Unplugged}));
 }
 
+// The removal and the return are noticed in one pass: still another unit.
+TEST_F(LinePortHidTest, AUnitBackAtItsPathBeforeThePassIsAnotherUnit) {
+  const QString path = bus_->plugUnit(1, QStringLiteral("/dev/hidraw7"));
+  LinePortHid& port = start();
+  port.bindDevices();
+  ASSERT_TRUE(port.Hid_Write(1, LineCommand::OffHook).ok());
+  bus_->replug(path);
+  EXPECT_FALSE(port.unitStatus(1).plugged);
+  EXPECT_EQ(port.unitStatus(1).candidates, 2);
+  EXPECT_FALSE(port.Hid_Write(1, LineCommand::OnHook).ok());
+  EXPECT_EQ(sent_.size(), 1u);
+}
+
 // A unit pulled out and put back during the start-up wait: the binding takes
 // the one that is plugged in, not the first, dead one.
 TEST_F(LinePortHidTest, StartUpBindsTheFirstUnitStillPluggedIn) {
