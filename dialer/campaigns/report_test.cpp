@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include "dialer/campaigns/report_export.h"
 #include "dialer/campaigns/report_layout.h"
@@ -215,6 +217,16 @@ TEST(ReportPdf, PainterDrawsShadedBandsWhereTheLayoutPutsThem) {
   EXPECT_TRUE(dark);
 }
 
+// The text of a PDF through pdftotext; a null text when the tool is missing.
+QString pdfText(const QString& file) {
+  const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+  if (tool.isEmpty()) return {};
+  QProcess process;
+  process.start(tool, {file, QStringLiteral("-")});
+  if (!process.waitForFinished(30000) || process.exitCode() != 0) return QStringLiteral("(failed)");
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
 TEST(ReportPdf, BothKindsRenderToPdfFiles) {
   testing::TempDir dir;
   auto db = *CallDatabase::open(dir.path());
@@ -231,6 +243,25 @@ TEST(ReportPdf, BothKindsRenderToPdfFiles) {
     const QByteArray pdf = testing::readFile(file);
     EXPECT_TRUE(pdf.startsWith("%PDF-")) << file.toStdString();
     EXPECT_TRUE(pdf.contains("/Type /Page")) << file.toStdString();
+    const QString text = pdfText(file);
+    if (text.isNull()) continue;  // no pdftotext here
+    const QStringList expected = kind == ReportKind::General
+                                     ? QStringList{"Relatório de Campanha",
+                                                   "Telefone",
+                                                   "Opção",
+                                                   "5511",
+                                                   "CHAMADA ATENDIDA",
+                                                   "25/03/2026",
+                                                   "09:00:00",
+                                                   "Relatório da campanha: C1",
+                                                   "Página: 1"}
+                                     : QStringList{"Relatório de Campanha Agregado",
+                                                   "Totais",
+                                                   "CHAMADA ATENDIDA",
+                                                   "Relátorio da campanha: C1",
+                                                   "Relatório emitido em: 25/03/2026 às 14:07:09",
+                                                   "Página: 1"};
+    for (const QString& e : expected) EXPECT_TRUE(text.contains(e)) << e.toStdString();
   }
   EXPECT_FALSE(
       writeReportPdf(*db, QStringLiteral("NONE"), ReportKind::General, dir.file("n.pdf"), {}, {})
