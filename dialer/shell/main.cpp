@@ -16,7 +16,9 @@
 #include "common/qt_scheduler.h"
 #include "common/settings_store.h"
 #include "dialer/campaigns/database_connection.h"
+#include "dialer/line/line_port_hid.h"
 #include "dialer/shell/dialer_core.h"
+#include "dialer/shell/hardware_start.h"
 #include "dialer/shell/single_instance.h"
 
 namespace {
@@ -93,9 +95,12 @@ int main(int argc, char** argv) {
   if (headless) log.addObserver({[](const QString& line) { print(stdout, line); }, nullptr});
 
   DatabaseConnection database(scheduler, log);
+  std::unique_ptr<LinePort> linePort = makeHidrawLinePort();
+  const HardwareStart hardware{*linePort, log, nullptr, nullptr};
   DialerCore::Services services;
   services.connectDatabase = [&database](const QString& folder) { database.startUp(folder); };
   services.reconnectDatabase = [&database](const QString& folder) { database.connect(folder); };
+  services.startLineInterface = [&hardware] { hardware.run(); };
   services.errorOutput = [](const QString& line) { print(stderr, line); };
   services.adminNotice = [](const QString& line) { print(stderr, line); };
   DialerCore core(scheduler, log, **store, Folders::fromEnvironment(), std::move(services));
