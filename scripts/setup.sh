@@ -28,6 +28,18 @@ if ((${#missing[@]})); then
     install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# Let a desktop user open the line units (hidraw); harmless without units.
+rule=share/udev/70-doruzudo-line.rules
+if [ -d /etc/udev/rules.d ] && ! cmp -s "$rule" /etc/udev/rules.d/70-doruzudo-line.rules; then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" install -m 0644 "$rule" /etc/udev/rules.d/ || echo "note: could not install $rule"
+  if command -v udevadm >/dev/null 2>&1; then
+    "${sudo_cmd[@]}" udevadm control --reload-rules 2>/dev/null || true
+    "${sudo_cmd[@]}" udevadm trigger --subsystem-match=hidraw 2>/dev/null || true
+  fi
+fi
+
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 if [ ! -f build/build.ninja ]; then
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
