@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 
 #include "common/text_forms.h"
+#include "dialer/line/line_report.h"
 
 namespace doruzudo {
 namespace {
@@ -45,11 +46,6 @@ std::optional<QString> readTextFile(const QString& path) {
   QString text = utf8.decode(bytes);
   if (utf8.hasError()) text = QString::fromLatin1(bytes);
   return text;
-}
-
-QString flashCodeFor(int flashMs) {
-  const int code = static_cast<int>((flashMs + 10) / 12.0);
-  return QStringLiteral("$%1").arg(code, 2, 16, QLatin1Char('0')).toUpper();
 }
 
 SettingsEditors::SettingsEditors(SettingsStore& store,
@@ -144,7 +140,7 @@ void SettingsEditors::cbFlashChange(int n, int index) {
   write(chan("Flash", n), QString::number(ms));
   write(chan("IDFlash", n), index);
   settings(n).Flash = ms;
-  settings(n).FlashCode = flashCodeFor(ms);
+  settings(n).FlashCode = ConvertFlash(ms);
 }
 
 void SettingsEditors::edRamalChange(int n, const QString& text) {

@@ -149,7 +149,5 @@ class SettingsEditors {
 QString fileNameOf(const QString& path);
 // Reads a text file (UTF-8, or Latin-1 when it is not valid UTF-8).
 std::optional<QString> readTextFile(const QString& path);
-// The hook-flash line code of a flash time: "$" and two hexadecimal digits.
-QString flashCodeFor(int flashMs);
 
 }  // namespace doruzudo

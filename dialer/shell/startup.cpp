@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "common/text_forms.h"
+#include "dialer/line/line_report.h"
 #include "dialer/shell/dialer_core.h"
 
 namespace doruzudo {
@@ -269,7 +270,7 @@ void DialerCore::stepPeriods() {
 void DialerCore::stepChannelValues() {
   SettingsEditors& ed = *editors_;
   for (int n = 1; n <= kChannelCount; ++n) {  // 34: flash codes (strict)
-    channels_[n - 1].FlashCode = flashCodeFor(readIntText(chan("Flash", n)));
+    channels_[n - 1].FlashCode = ConvertFlash(readIntText(chan("Flash", n)));
   }
   for (int n = 1; n <= kChannelCount; ++n) {  // 35: rings (strict); ring counts back to 0
     channels_[n - 1].Toques = readInt(chan("Toques", n));
