@@ -10,7 +10,7 @@ namespace doruzudo::admin {
 namespace {
 
 const char* kHelp =
-    "Usage: doruzudo-admin db init [--folder DIR]\n"
+    "Usage: doruzudo-admin db init [--folder DIR | --db-folder DIR]\n"
     "Creates the call database vantor.db with its tables in the database folder\n"
     "(the dialer's PathBD setting, or DIR), creating the folder when missing.\n"
     "An existing database keeps its data; an older one is upgraded.\n";
@@ -23,8 +23,8 @@ int fail(const QString& message) {
 int run(const QStringList& args) {
   QCommandLineParser parser;
   parser.addHelpOption();
-  parser.addOption(
-      {QStringLiteral("folder"), QStringLiteral("database folder"), QStringLiteral("DIR")});
+  parser.addOption({QStringList{QStringLiteral("folder"), QStringLiteral("db-folder")},
+                    QStringLiteral("database folder"), QStringLiteral("DIR")});
   parser.addPositionalArgument(QStringLiteral("init"), QStringLiteral("create the database"));
   if (!parser.parse(QStringList{QStringLiteral("db")} + args)) {
     err(parser.errorText() + QLatin1Char('\n') + QString::fromUtf8(kHelp));
