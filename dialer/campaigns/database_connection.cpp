@@ -42,6 +42,10 @@ void DatabaseConnection::open(const QString& folder) {
 }
 
 void DatabaseConnection::startUp(const QString& folder) {
+  if (connectedBefore_) {  // a folder change routed here: only reconnect
+    connect(folder);
+    return;
+  }
   connect(folder);
   countUnheard();
   startMessagesTimer();

@@ -45,7 +45,9 @@ class DatabaseConnection {
   // not run).
   void connect(const QString& folder, Done done = {});
   // Start-up steps 50 to 52: connect, count the unheard recordings, start
-  // tMensagens. Synchronous (it is the first connect).
+  // tMensagens. Synchronous (it is the first connect). Called again (a
+  // folder change), it is connect(folder) alone; the running tMensagens
+  // refreshes the count.
   void startUp(const QString& folder);
 
   bool connected() const { return database_ != nullptr; }

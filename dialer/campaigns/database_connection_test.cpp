@@ -56,6 +56,12 @@ TEST_F(DatabaseConnectionTest, StartUpConnectsCountsAndRefreshesEveryFiveSeconds
   EXPECT_EQ(caption, QStringLiteral("2 não ouvidas."));
   scheduler.advance(1);
   EXPECT_EQ(caption, QStringLiteral("3 não ouvidas."));
+
+  // The same entry used for a folder change only reconnects.
+  connection.startUp(dir.path());
+  scheduler.advance(250);
+  EXPECT_EQ(messages(), (QStringList{kConnected, kConnected}));
+  scheduler.advance(4750);
   ASSERT_TRUE(connection.database()->markHeard(1).ok());
   scheduler.advance(5000);
   EXPECT_EQ(caption, QStringLiteral("2 não ouvidas."));
