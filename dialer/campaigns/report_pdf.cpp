@@ -57,37 +57,48 @@ void PainterCanvas::newPage() {
   if (newPage_) newPage_();
 }
 
-Status writeReportPdf(CallDatabase& db, const QString& campaign, ReportKind kind,
-                      const QString& fileName, const QDate& issuedDate, const QTime& issuedTime) {
+Result<ReportData> readReport(CallDatabase& db, const QString& campaign, ReportKind kind) {
   if (campaign.isEmpty()) return Status::Error(report_messages::kNoCampaign);
-  std::vector<ResultRow> rows;
-  std::vector<StatusTotal> totals;
+  ReportData data;
+  data.kind = kind;
+  data.campaign = campaign;
   if (kind == ReportKind::General) {
     auto read = db.resultRows(campaign);
     if (!read) return read.status();
-    rows = std::move(*read);
+    data.rows = std::move(*read);
   } else {
     auto read = db.statusTotals(campaign);
     if (!read) return read.status();
-    totals = std::move(*read);
+    data.totals = std::move(*read);
   }
+  return data;
+}
+
+Status renderReport(const ReportData& data, QPagedPaintDevice& device, const QDate& issuedDate,
+                    const QTime& issuedTime) {
+  setReportPageLayout(device);
+  QPainter painter;
+  if (!painter.begin(&device)) return Status::Error(QStringLiteral("cannot paint the report"));
+  PainterCanvas canvas(painter, device);
+  if (data.kind == ReportKind::General) {
+    paintGeneralReport(canvas, data.campaign, data.rows);
+  } else {
+    paintSummaryReport(canvas, data.campaign, data.totals, issuedDate, issuedTime);
+  }
+  if (!painter.end()) return Status::Error(QStringLiteral("cannot finish the report"));
+  return Status::Ok();
+}
+
+Status writeReportPdf(CallDatabase& db, const QString& campaign, ReportKind kind,
+                      const QString& fileName, const QDate& issuedDate, const QTime& issuedTime) {
+  auto data = readReport(db, campaign, kind);
+  if (!data) return data.status();
   QPdfWriter writer(fileName);
   writer.setResolution(300);
   writer.setTitle(kind == ReportKind::General ? QStringLiteral("Relatório de Campanha")
                                               : QStringLiteral("Relatório de Campanha Agregado"));
-  setReportPageLayout(writer);
-  QPainter painter;
-  if (!painter.begin(&writer)) {
-    return Status::Error(QStringLiteral("Não foi possível gravar o arquivo: ") + fileName);
-  }
-  PainterCanvas canvas(painter, writer);
-  if (kind == ReportKind::General) {
-    paintGeneralReport(canvas, campaign, rows);
-  } else {
-    paintSummaryReport(canvas, campaign, totals, issuedDate, issuedTime);
-  }
-  if (!painter.end()) {
-    return Status::Error(QStringLiteral("Não foi possível gravar o arquivo: ") + fileName);
+  if (!renderReport(*data, writer, issuedDate, issuedTime)) {
+    return Status::Error(report_messages::kNotExported + fileName);
   }
   return Status::Ok();
 }

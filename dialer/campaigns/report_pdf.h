@@ -42,6 +42,22 @@ class PainterCanvas final : public ReportCanvas {
   double unitsPerMm_;
 };
 
+// A report's rows, read whole before anything is drawn.
+struct ReportData {
+  ReportKind kind = ReportKind::General;
+  QString campaign;
+  std::vector<ResultRow> rows;      // General
+  std::vector<StatusTotal> totals;  // Summary
+};
+// Fails with "Selecione uma campanha para gerar o relatório." for no
+// campaign, and with the database's message when the table cannot be read.
+Result<ReportData> readReport(CallDatabase& db, const QString& campaign, ReportKind kind);
+
+// Sets the report's page layout on `device` (a QPrinter for printing or the
+// preview dialog's paint request, a QPdfWriter) and draws every page.
+Status renderReport(const ReportData& data, QPagedPaintDevice& device, const QDate& issuedDate,
+                    const QTime& issuedTime);
+
 // Reads the campaign's report of `kind` and renders it to the PDF `fileName`
 // (replacing it). `issuedDate`/`issuedTime` are the summary's issue moment.
 Status writeReportPdf(CallDatabase& db, const QString& campaign, ReportKind kind,
