@@ -74,16 +74,24 @@ Result<std::shared_ptr<CallDatabase>> CallDatabase::openFile(const QString& file
 CallDatabase::~CallDatabase() = default;
 
 Status CallDatabase::ensureSchema() {
-  const int version = db_->userVersion();
-  if (version < 0) return Status::Error(db_->lastError());
-  if (version > kSchemaVersion) {
-    return Status::Error(QStringLiteral("%1: schema version %2 is newer than this program's (%3)")
-                             .arg(db_->fileName())
-                             .arg(version)
-                             .arg(kSchemaVersion));
-  }
-  if (version == kSchemaVersion) return Status::Ok();
+  auto check = [this](int version) -> Status {
+    if (version < 0) return Status::Error(db_->lastError());
+    if (version > kSchemaVersion) {
+      return Status::Error(QStringLiteral("%1: schema version %2 is newer than this program's (%3)")
+                               .arg(db_->fileName())
+                               .arg(version)
+                               .arg(kSchemaVersion));
+    }
+    return Status::Ok();
+  };
+  const int seen = db_->userVersion();
+  if (Status s = check(seen); !s) return s;
+  if (seen == kSchemaVersion) return Status::Ok();
   return inTransaction([&]() -> Status {
+    // Read again under the write lock: another program may have upgraded it.
+    const int version = db_->userVersion();
+    if (Status s = check(version); !s) return s;
+    if (version == kSchemaVersion) return Status::Ok();
     if (version < 1) {
       if (Status s = db_->exec(kSchemaV1); !s) return s;
     }
