@@ -28,6 +28,26 @@ double offsetHz(std::complex<float> advance) {
   return std::arg(advance) * DtmfDetector::kRate / (2 * std::numbers::pi * DtmfDetector::kBlock);
 }
 
+double deviation(const std::vector<float>& y) {
+  if (y.size() < 2) return 0;
+  double m = 0, v = 0;
+  for (float x : y) m += x / y.size();
+  for (float x : y) v += (x - m) * (x - m) / y.size();
+  return std::sqrt(v);
+}
+
+// Least-squares slope of a series, per step.
+double slope(const std::vector<float>& y) {
+  const size_t n = y.size();
+  if (n < 3) return 0;
+  const double mx = (n - 1) / 2.0;
+  double my = 0;
+  for (float v : y) my += v / n;
+  double sxy = 0, sxx = 0;
+  for (size_t i = 0; i < n; ++i) sxy += (i - mx) * (y[i] - my), sxx += (i - mx) * (i - mx);
+  return sxy / sxx;
+}
+
 }  // namespace
 
 DtmfDetector::DtmfDetector(Options options) : options_(options) {
@@ -111,8 +131,14 @@ void DtmfDetector::analyseWindow(const GoertzelBank::Values& y, float window_ene
     run_.max_energy = std::max(run_.max_energy, tl + th);
     run_.phase_low += advance_[low];
     run_.phase_high += advance_[high];
+    if (run_.hits > 0) {  // the first hit's advance is from the window before the tone
+      run_.offsets_low.push_back(static_cast<float>(offsetHz(advance_[low])));
+      run_.offsets_high.push_back(static_cast<float>(offsetHz(advance_[high])));
+    }
     run_.sum_low += tl, run_.sum_high += th;
     ++run_.hits;
+    run_.twists.push_back(static_cast<float>(10 * std::log10(th / tl)));
+    run_.purities.push_back((tl + th) / window_energy);
     if (!run_.reported) tryReport();
   }
   last_tone_energy_ = tone;
@@ -130,8 +156,21 @@ void DtmfDetector::finishRun() {
   run_ = Run();
 }
 
+bool DtmfDetector::clean() const {
+  double purity = 0;
+  for (float p : run_.purities) purity += p / run_.purities.size();
+  return purity >= options_.clean_purity;
+}
+
+bool DtmfDetector::steady() const {
+  const auto [lo, hi] = std::minmax_element(run_.twists.begin(), run_.twists.end());
+  return deviation(run_.offsets_low) <= options_.max_jitter_hz &&
+         deviation(run_.offsets_high) <= options_.max_jitter_hz &&
+         *hi - *lo <= options_.max_twist_swing_db;
+}
+
 void DtmfDetector::tryReport() {
-  if (run_.hits < 2) return;
+  if (run_.hits < options_.min_hits) return;
   // Every sample is covered by two windows, each window contributing its share
   // of a full window's amplitude: length = block * sum of relative amplitudes.
   double amplitude = 0;
@@ -141,6 +180,11 @@ void DtmfDetector::tryReport() {
   const double fl = frequencyOf(run_.low), fh = frequencyOf(run_.high);
   if (std::abs(offsetHz(run_.phase_low)) > options_.max_frequency_error * fl) return;
   if (std::abs(offsetHz(run_.phase_high)) > options_.max_frequency_error * fh) return;
+  if (std::abs(slope(run_.offsets_low)) > options_.max_glide_hz ||
+      std::abs(slope(run_.offsets_high)) > options_.max_glide_hz) {
+    return;
+  }
+  if (!clean() && !steady()) return;
   if (run_.sum_high > run_.sum_low * normal_twist_ ||
       run_.sum_low > run_.sum_high * reverse_twist_) {
     return;

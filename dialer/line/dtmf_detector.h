@@ -2,28 +2,31 @@
 //
 // Meets, with the default options (figures from bench-tones):
 //   frequencies (ITU-T Q.23) accepted within +-1.5 % on either or both tones and
-//     rejected from +-3.5 % (limit +-2.5 %, measured from the phase advance of
-//     each tone between overlapping windows, not from the filter's response);
+//     rejected from +-3.5 % (limit +-2 %, measured from the phase advance of each
+//     tone between overlapping windows, not from the filters' response);
 //   level: each tone from -36 dBm0 up to 0 dBm0 accepted, below -40 dBm0 ignored
 //     (-45 dBm0 never accepted);
 //   twist: the high tone up to 8 dB weaker or 4 dB stronger than the low tone
 //     (limits 10 and 6 dB);
-//   duration: tones of 40 ms and longer give one key, tones of 23 ms or less
-//     none (limit 30 ms of tone, measured to a few samples from the windows'
-//     coherent amplitudes); a pause of 40 ms separates two presses of the same
+//   duration: tones of 35 ms and longer give one key, tones of 26 ms or less none
+//     (limit 27 ms of measured tone, measured to a few samples from the windows'
+//     coherent amplitudes); a pause of 30 ms separates two presses of the same
 //     key; an interruption up to 20 ms within a tone does not split it;
-//   noise: every key at 9 dB signal-to-noise ratio (white noise over the band);
-//   purity: at least half of the energy of the window in the two tones, which
-//     keeps speech from being taken for keys (talk-off);
-//   latency: the key is reported within 40 ms of the tone's start.
+//   noise: every key at 6 dB signal-to-noise ratio (white noise over the band);
+//   talk-off: no key from the synthetic speech of bench-tones. A window counts
+//     only when at least half of its energy is in the two tones; a key whose
+//     tones hold less than 70 % of the energy (a key under other sound) must
+//     also be steady: per-window frequencies within 5 Hz, twist within 5 dB, no
+//     glide over 2.5 Hz per 5 ms; and it needs 4 windows that pass on their own;
+//   latency: the key is reported 27 to 37 ms after the tone's start.
 //
 // How: eight Goertzel filters give the complex DFT of every 5 ms block; two
 // blocks make a 10 ms window (hop 5 ms). A window is a hit for a key when the
 // strongest low and high tones pass the level, twist and purity limits. Hits of
-// one key form a run (gaps up to `max_gap_ms` bridged); the run's length is the
-// sum of its windows' amplitudes relative to its strongest window, and the key
-// is reported once the run is long enough and both tones' measured frequency
-// offsets are within the limit.
+// one key form a run (gaps up to `max_gap_ms` bridged; another key takes over
+// after two windows); the run's length is the sum of its windows' amplitudes
+// relative to its strongest window, and the key is reported once the run is
+// long enough and its tones' measured frequencies, twist and steadiness pass.
 // Thread-safety: a plain object used from one thread; callbacks run inside process().
 #pragma once
 
@@ -43,10 +46,17 @@ class DtmfDetector {
     double min_level_dbm0 = -40;       // per tone
     double max_reverse_twist_db = 10;  // high tone weaker than low
     double max_normal_twist_db = 6;    // high tone stronger than low
-    double max_frequency_error = 0.025;
+    double max_frequency_error = 0.02;
     double min_duration_ms = 27;
     double min_purity = 0.5;
     double max_gap_ms = 20;
+    double max_glide_hz = 2.5;  // per 5 ms: a tone whose frequency slides is speech
+    int min_hits = 4;           // windows that pass on their own (not bridged)
+    // A key heard with other sound (mean purity under clean_purity) must also
+    // be steady: its tones' frequencies and twist may not wander.
+    double clean_purity = 0.7;
+    double max_jitter_hz = 5;
+    double max_twist_swing_db = 5;
   };
   // key: '0'-'9', '*', '#', 'A'-'D'; start: the tone's first sample.
   using Callback = std::function<void(char key, int64_t start)>;
@@ -72,7 +82,9 @@ class DtmfDetector {
     std::vector<float> energies;  // per window, the run's two tones (incl. the one before)
     std::vector<float> gap;       // windows since the last hit
     float max_energy = 0;
-    std::complex<float> phase_low, phase_high;  // accumulated phase advance
+    std::complex<float> phase_low, phase_high;     // accumulated phase advance
+    std::vector<float> offsets_low, offsets_high;  // per hit window, Hz
+    std::vector<float> twists, purities;
     double sum_low = 0, sum_high = 0;
     int hits = 0;
   };
@@ -82,6 +94,8 @@ class DtmfDetector {
   void startRun(int low, int high);
   void finishRun();
   void tryReport();
+  bool clean() const;
+  bool steady() const;
 
   Options options_;
   Callback callback_;

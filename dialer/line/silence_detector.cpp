@@ -1,0 +1,70 @@
+#include "dialer/line/silence_detector.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace doruzudo {
+
+SilenceDetector::SilenceDetector(Options options) : options_(options) {
+  sound_ratio_ = std::pow(10.0, options_.sound_db / 10);
+  min_power_ = dbm0ToPower(options_.min_level_dbm0);
+  min_silence_ = std::llround(options_.min_silence_ms * kRate / 1000);
+  confirm_blocks_ =
+      std::max(1, static_cast<int>(std::lround(options_.confirm_ms * kRate / 1000 / kBlock)));
+}
+
+void SilenceDetector::reset() {
+  auto on_start = std::move(on_start_);
+  auto on_end = std::move(on_end_);
+  *this = SilenceDetector(options_);
+  setCallbacks(std::move(on_start), std::move(on_end));
+}
+
+void SilenceDetector::process(std::span<const int16_t> samples) {
+  size_t i = 0;
+  while (i < samples.size()) {
+    const size_t n = std::min<size_t>(kBlock - filled_, samples.size() - i);
+    double sum = 0;
+    for (size_t k = i; k < i + n; ++k) sum += double(samples[k]) * samples[k];
+    sum_ += sum;
+    filled_ += static_cast<int>(n);
+    position_ += static_cast<int64_t>(n);
+    i += n;
+    if (filled_ == kBlock) endOfBlock();
+  }
+}
+
+void SilenceDetector::endOfBlock() {
+  const double power = sum_ / kBlock;
+  sum_ = 0, filled_ = 0;
+  std::rotate(smooth_, smooth_ + 1, smooth_ + 4);
+  smooth_[3] = power;
+  const int have = static_cast<int>(std::min<int64_t>(++blocks_, 4));
+  double smooth = 0;
+  for (int k = 4 - have; k < 4; ++k) smooth += smooth_[k] / have;
+  floor_.update(smooth);
+  const bool loud = power > std::max(floor_.power() * sound_ratio_, min_power_);
+  const int64_t block_start = position_ - kBlock;
+
+  if (!silent_) {
+    if (!loud) silent_ = true, reported_ = false, silence_start_ = block_start, loud_blocks_ = 0;
+    return;
+  }
+  if (loud) {
+    if (++loud_blocks_ >= confirm_blocks_) {
+      const int64_t end = position_ - int64_t(loud_blocks_) * kBlock;
+      silent_ = false;
+      if (reported_ && on_end_) {
+        on_end_(end, static_cast<int>(std::lround((end - silence_start_) * 1000.0 / kRate)));
+      }
+    }
+    return;
+  }
+  loud_blocks_ = 0;
+  if (!reported_ && position_ - silence_start_ >= min_silence_) {
+    reported_ = true;
+    if (on_start_) on_start_(silence_start_);
+  }
+}
+
+}  // namespace doruzudo
