@@ -44,7 +44,7 @@ class DatabaseConnection {
   // made while an earlier one still waits replaces it (the earlier `done` is
   // not run).
   void connect(const QString& folder, Done done = {});
-  // Start-up steps 50 to 52: connect, count the unheard recordings, start
+  // The start-up's database steps: connect, count the unheard recordings, start
   // tMensagens. Synchronous (it is the first connect). Called again (a
   // folder change), it is connect(folder) alone; the running tMensagens
   // refreshes the count.
