@@ -1,168 +1,31 @@
 // MailSender with the libcurl transport against a scripted SMTP server on
 // 127.0.0.1: the dialogue and bytes that arrive, the refusal to send without
-// authentication, a server that is down, TLS from the first byte.
-//
-// The server runs on its own thread over plain sockets; every wait of it is
-// bounded (poll slices of 50 ms, at most 8 s in all), and the sends are bounded
-// by the transport's time-outs.
-#include <arpa/inet.h>
+// authentication, a server that is down, TLS from the first byte, and (when
+// the openssl program is installed) a TLS server with a certificate made for
+// the test, trusted only when named in CertSMTP. The sends are bounded by the
+// transport's time-outs.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <QCoreApplication>
-#include <atomic>
-#include <mutex>
-#include <thread>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <csignal>
 
 #include "common/manual_scheduler.h"
 #include "dialer/campaigns/mail_sender.h"
+#include "dialer/campaigns/mail_test_server.h"
 #include "tests/testing.h"
 
 namespace doruzudo {
 namespace {
 
-// A one-thread SMTP server that answers from a script.
-class ScriptedSmtpServer {
- public:
-  enum class Mode { OfferAuth, NoAuth, RecordFirstBytes };
-
-  explicit ScriptedSmtpServer(Mode mode) : mode_(mode) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&addr), len), 0);
-    EXPECT_EQ(::listen(listener_, 4), 0);
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { serve(); });
-  }
-  ~ScriptedSmtpServer() {
-    stop_ = true;
-    thread_.join();
-    ::close(listener_);
-  }
-
-  int port() const { return port_; }
-  QByteArray received() {
-    std::lock_guard lock(mutex_);
-    return received_;
-  }
-  QByteArray message() {
-    std::lock_guard lock(mutex_);
-    return message_;
-  }
-  int connections() const { return connections_; }
-
- private:
-  // Waits (bounded) until `fd` is readable; false on time-out or stop.
-  bool readable(int fd) {
-    pollfd p{fd, POLLIN, 0};
-    for (int slice = 0; slice < 160 && !stop_; ++slice) {
-      if (::poll(&p, 1, 50) > 0) return true;
-    }
-    return false;
-  }
-  bool readMore(int fd, QByteArray& buffer) {
-    char chunk[4096];
-    if (!readable(fd)) return false;
-    const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-    if (n <= 0) return false;
-    buffer.append(chunk, n);
-    std::lock_guard lock(mutex_);
-    received_.append(chunk, n);
-    return true;
-  }
-  bool readUntil(int fd, QByteArray& buffer, const QByteArray& end, QByteArray& out) {
-    qsizetype at;
-    while ((at = buffer.indexOf(end)) < 0) {
-      if (!readMore(fd, buffer)) return false;
-    }
-    out = buffer.left(at);
-    buffer.remove(0, at + end.size());
-    return true;
-  }
-  void reply(int fd, const QByteArray& text) {
-    (void)::send(fd, text.constData(), text.size(), MSG_NOSIGNAL);
-  }
-
-  void serve() {
-    while (!stop_ && readable(listener_)) {
-      const int fd = ::accept(listener_, nullptr, nullptr);
-      if (fd < 0) return;
-      ++connections_;
-      if (mode_ == Mode::RecordFirstBytes) {
-        QByteArray buffer;
-        readMore(fd, buffer);
-      } else {
-        session(fd);
-      }
-      ::close(fd);
-    }
-  }
-
-  void session(int fd) {
-    QByteArray buffer, line;
-    reply(fd, "220 mail.test ESMTP\r\n");
-    while (readUntil(fd, buffer, "\r\n", line)) {
-      const QByteArray verb = line.left(4).toUpper();
-      if (verb == "EHLO") {
-        reply(fd, mode_ == Mode::OfferAuth
-                      ? "250-mail.test\r\n250-AUTH CRAM-MD5 PLAIN LOGIN\r\n250 8BITMIME\r\n"
-                      : "250-mail.test\r\n250 8BITMIME\r\n");
-      } else if (line == "AUTH LOGIN") {
-        reply(fd, "334 VXNlcm5hbWU6\r\n");
-        if (!readUntil(fd, buffer, "\r\n", line)) return;
-        reply(fd, "334 UGFzc3dvcmQ6\r\n");
-        if (!readUntil(fd, buffer, "\r\n", line)) return;
-        reply(fd, "235 2.7.0 Authentication successful\r\n");
-      } else if (verb == "MAIL" || verb == "RCPT") {
-        reply(fd, "250 OK\r\n");
-      } else if (verb == "DATA") {
-        reply(fd, "354 End data with <CR><LF>.<CR><LF>\r\n");
-        QByteArray data;
-        if (!readUntil(fd, buffer, "\r\n.\r\n", data)) return;
-        {
-          std::lock_guard lock(mutex_);
-          message_ = data + "\r\n";
-        }
-        reply(fd, "250 OK queued\r\n");
-      } else if (verb == "QUIT") {
-        reply(fd, "221 Bye\r\n");
-        return;
-      } else {
-        reply(fd, "502 Command not implemented\r\n");
-      }
-    }
-  }
-
-  const Mode mode_;
-  int listener_ = -1;
-  int port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> connections_{0};
-  std::mutex mutex_;  // guards received_ and message_
-  QByteArray received_;
-  QByteArray message_;
-  std::thread thread_;
-};
-
-// A loopback port where nothing listens.
-int closedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), len);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(fd);
-  return ntohs(addr.sin_port);
-}
+using testing::closedPort;
+using testing::ScriptedSmtpServer;
 
 class MailSmtpTest : public ::testing::Test {
  protected:
@@ -276,6 +139,124 @@ TEST_F(MailSmtpTest, SecureAccountSpeaksTlsFromTheFirstByteAndIsNotRetried) {
   EXPECT_EQ(first[0], char(0x16));  // a TLS handshake record: the ClientHello
   EXPECT_EQ(first[1], char(0x03));
   EXPECT_EQ(server.connections(), 1);
+}
+
+// Whether something listens on 127.0.0.1:port (from /proc/net/tcp).
+bool listening(int port) {
+  QFile table(QStringLiteral("/proc/net/tcp"));
+  if (!table.open(QIODevice::ReadOnly)) return false;
+  const QByteArray local =
+      QStringLiteral("0100007F:%1").arg(port, 4, 16, QLatin1Char('0')).toUpper().toLatin1();
+  for (const QByteArray& line : table.readAll().split('\n')) {
+    const QList<QByteArray> fields = line.simplified().split(' ');
+    if (fields.size() > 3 && fields[1] == local && fields[3] == "0A") return true;
+  }
+  return false;
+}
+
+// `openssl s_server` on 127.0.0.1:port, TLS from the first byte, relaying the
+// plain text to and from a scripted session over a socket pair.
+class TlsServer {
+ public:
+  TlsServer(const QString& openssl, const QString& cert, const QString& key) {
+    int pair[2];
+    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    session_ = std::make_unique<ScriptedSmtpServer>(ScriptedSmtpServer::Mode::OfferAuth, pair[0]);
+    int errPipe[2];
+    EXPECT_EQ(::pipe2(errPipe, O_CLOEXEC), 0);
+    errRead_ = errPipe[0];
+    const QByteArrayList args = {openssl.toLocal8Bit(),
+                                 "s_server",
+                                 "-accept",
+                                 "127.0.0.1:" + QByteArray::number(port_),
+                                 "-cert",
+                                 cert.toLocal8Bit(),
+                                 "-key",
+                                 key.toLocal8Bit(),
+                                 "-quiet",
+                                 "-naccept",
+                                 "1"};
+    std::vector<char*> argv;
+    for (const QByteArray& a : args) argv.push_back(const_cast<char*>(a.constData()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
+    posix_spawn_file_actions_adddup2(&actions, pair[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pair[1]);
+    ::close(errPipe[1]);
+  }
+  ~TlsServer() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    ::close(errRead_);
+  }
+  int port() const { return port_; }
+  ScriptedSmtpServer& session() { return *session_; }
+  // openssl gives no sign of readiness in quiet mode: look for its listening
+  // socket, waiting on its standard error (which ends if it exits) 20 ms at a
+  // time, 5 s at most.
+  bool waitListening() {
+    pollfd p{errRead_, POLLIN, 0};
+    for (int slice = 0; slice < 250; ++slice) {
+      if (listening(port_)) return true;
+      if (::poll(&p, 1, 20) > 0 && (p.revents & POLLHUP)) return false;
+    }
+    return false;
+  }
+
+ private:
+  const int port_ = closedPort();
+  std::unique_ptr<ScriptedSmtpServer> session_;
+  pid_t pid_ = -1;
+  int errRead_ = -1;
+};
+
+class MailTlsTest : public MailSmtpTest {
+ protected:
+  void SetUp() override {
+    openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+    if (openssl.isEmpty()) GTEST_SKIP() << "no openssl program";
+    QProcess req;
+    req.start(openssl, {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                        "-nodes", "-keyout", key, "-out", cert, "-days", "2", "-subj",
+                        "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1"});
+    ASSERT_TRUE(req.waitForFinished(10000));
+    ASSERT_EQ(req.exitCode(), 0) << req.readAllStandardError().toStdString();
+  }
+  QString openssl;
+  QString cert = dir.file(QStringLiteral("server.pem"));
+  QString key = dir.file(QStringLiteral("server.key"));
+};
+
+TEST_F(MailTlsTest, SecureAccountDeliversToAServerWhoseCertificateIsNamed) {
+  TlsServer server(openssl, cert, key);
+  ASSERT_TRUE(server.waitListening());
+  configure(server.port(), "ops@loja.com.br", true);
+  writeSetting(*store, SettingsStore::kConfigKey, QStringLiteral("CertSMTP"), cert);
+  notify(MailPort::kStarted);
+  // A secure send that worked writes no line of its own.
+  EXPECT_EQ(logged(), QStringList({"Enviando E-mail de campanha iniciada."}))
+      << sender.lastFailure().toStdString();
+  EXPECT_TRUE(server.session().received().contains("\r\nAUTH LOGIN\r\n"));
+  EXPECT_TRUE(
+      server.session().message().contains("\r\nSubject: Vantor Doruzudo - Campanha Inciada.\r\n"));
+}
+
+TEST_F(MailTlsTest, AnUntrustedCertificateStopsTheSend) {
+  TlsServer server(openssl, cert, key);
+  ASSERT_TRUE(server.waitListening());
+  configure(server.port(), "ops@loja.com.br", true);  // no CertSMTP: the system's authorities
+  notify(MailPort::kStarted);
+  EXPECT_EQ(logged(),
+            QStringList({"Enviando E-mail de campanha iniciada.", "Erro ao enviar  email."}));
+  EXPECT_TRUE(server.session().message().isEmpty());
+  EXPECT_FALSE(server.session().received().contains("AUTH"));
 }
 
 }  // namespace
