@@ -13,6 +13,7 @@ packages=(
   portaudio19-dev libasound2-dev libhidapi-dev libudev-dev
   libespeak-ng-dev espeak-ng-data
   libcurl4-openssl-dev
+  poppler-utils fonts-liberation
 )
 
 missing=()
