@@ -97,6 +97,29 @@ Result<MonoAudio> readMonoAudio(const QString& path, int rate) {
   return out;
 }
 
+Result<MonoAudio> readRawPcm(const QString& path, int file_rate, int rate) {
+  QFile file(path);
+  if (!file.exists()) return Result<MonoAudio>::Error(QStringLiteral("%1: no such file").arg(path));
+  if (!file.open(QIODevice::ReadOnly)) {
+    return Result<MonoAudio>::Error(
+        QStringLiteral("%1: cannot be read (%2)").arg(path, file.errorString()));
+  }
+  const QByteArray bytes = file.readAll();
+  if (bytes.size() < 2)
+    return Result<MonoAudio>::Error(QStringLiteral("%1: no audio in the file").arg(path));
+  std::vector<int16_t> samples(static_cast<size_t>(bytes.size() / 2));
+  for (size_t i = 0; i < samples.size(); ++i) {
+    const auto lo = static_cast<uint8_t>(bytes[2 * i]), hi = static_cast<uint8_t>(bytes[2 * i + 1]);
+    samples[i] = static_cast<int16_t>(lo | (hi << 8));
+  }
+  MonoAudio out;
+  out.source_rate = file_rate;
+  out.source_channels = 1;
+  out.rate = rate > 0 ? rate : file_rate;
+  out.samples = resample(samples, file_rate, out.rate);
+  return out;
+}
+
 Status writeWav(const QString& path, std::span<const int16_t> samples, int rate) {
   SF_INFO sf{};
   sf.samplerate = rate;

@@ -26,6 +26,10 @@ struct MonoAudio {
 // sound file, empty).
 Result<MonoAudio> readMonoAudio(const QString& path, int rate = 8000);
 
+// Reads a headerless file of 16-bit little-endian mono samples at `file_rate`
+// and converts it to `rate` Hz (0: keep).
+Result<MonoAudio> readRawPcm(const QString& path, int file_rate, int rate = 8000);
+
 // Sample-rate conversion (medium-quality sinc: 97 dB, 90 % of the band); the input unchanged when
 // the rates are equal. Output samples are rounded and clipped to 16 bits.
 std::vector<int16_t> resample(std::span<const int16_t> samples, int from_rate, int to_rate);
