@@ -1,7 +1,7 @@
 // MailSender: the e-mail notices the engine asks for (MailPort) and the test
 // message of the e-mail page.
 //
-// Every message reads the account from the settings store again, writes its
+// Every notice reads the account from the settings store again, writes its
 // event-log line, and is delivered on the mail worker thread; the outcome
 // comes back on the main thread, which writes the remaining log lines and
 // calls `done`. A secure account ("AuthSeguro") is tried once. A plain one is
@@ -11,6 +11,8 @@
 // either try "E-mail enviado com sucesso.". A failure of the secure try, or
 // settings that cannot be read (a port that is no number), log
 // "Erro ao enviar  email." and end the notice; `done` runs all the same.
+// The test message takes its values from the caller, is tried the same way,
+// and reports through its outcome instead of the log.
 //
 // Threads: construct, call and destroy on the main thread, which must run a
 // Qt event loop for the outcomes to arrive. The worker thread runs only the
