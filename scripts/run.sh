@@ -10,4 +10,12 @@ if [ ! -f "$store" ]; then
   echo "Seeding the settings store $store"
   build/bin/doruzudo-admin settings import share/defaults.reg
 fi
+# The call database: in PathBD when set, else the dialer's default folder.
+admin=build/bin/doruzudo-admin
+dbfolder="$("$admin" settings get PathBD 2>/dev/null || true)"
+if [ -z "$dbfolder" ]; then
+  dbfolder="$HOME/Doruzudo/Dados"
+  "$admin" settings set PathBD "$dbfolder"
+fi
+[ -f "$dbfolder/vantor.db" ] || "$admin" db init --folder "$dbfolder"
 exec build/bin/doruzudo "$@"
