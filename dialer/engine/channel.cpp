@@ -13,7 +13,7 @@ namespace doruzudo {
 
 namespace {
 
-struct TimerSpec {
+struct TimerRow {
   Channel::TimerId id;
   const char* base;  // the timer's name without the suffix C<n>
   int intervalMs;
@@ -24,7 +24,7 @@ struct TimerSpec {
 
 Channel::Channel(int number, const EngineEnvironment& env, Engine& engine)
     : number_(number), traits_(channelTraits(number)), env_(env), engine_(engine) {
-  const TimerSpec specs[] = {
+  const TimerRow rows[] = {
       {tCall, "tCall", traits_.callMs, &Channel::tCallTimer},
       {tTemporiza, "tTemporiza", 1000, &Channel::tTemporizaTimer},
       {tGetLinha, "tGetLinha", traits_.getLinhaMs, &Channel::tGetLinhaTimer},
@@ -41,10 +41,10 @@ Channel::Channel(int number, const EngineEnvironment& env, Engine& engine)
       {tTempoMax, "tTempoMax", 60000, &Channel::tTempoMaxTimer},
       {tSendEmail, "tSendEmail", 350, &Channel::tSendEmailTimer},
   };
-  for (const TimerSpec& spec : specs) {
-    timers_.at(spec.id) =
-        env_.scheduler->createTimer(channelValue(spec.base, number_), spec.intervalMs,
-                                    [this, handler = spec.handler] { (this->*handler)(); });
+  for (const TimerRow& row : rows) {
+    timers_.at(row.id) =
+        env_.scheduler->createTimer(channelValue(row.base, number_), row.intervalMs,
+                                    [this, handler = row.handler] { (this->*handler)(); });
   }
   audio().setListener(this);
   if (Voice* voice = env_.voice.at(number_ - 1))

@@ -73,6 +73,61 @@ TEST_F(DialingCycle, SeizesSettlesThenDialsOperatorAndNumberDigitByDigit) {
   EXPECT_FALSE(ch().timer(Channel::tCall).enabled());  // no new step during the call
 }
 
+TEST(DialingPrefix, PrefixDigitsFollowEachOtherThenTheSamePauseBeforeTheNumber) {
+  struct Case {
+    const char* prefix;
+    int lastPrefixStartMs;                     // after the settling second; -1 without prefix
+    std::vector<std::pair<bool, bool>> flags;  // PrefixSecond, PrefixThird after each start
+  };
+  constexpr int d = FakeEngineWorld::kDigitMs;
+  const Case cases[] = {
+      {"", -1, {}},
+      {"0", 0, {{false, false}}},
+      {"01", d, {{true, false}, {false, false}}},
+      {"012", 2 * d, {{true, true}, {false, true}, {false, false}}},
+      {"0123", 3 * d, {{true, true}, {false, true}, {false, true}, {false, false}}},
+  };
+  for (const Case& c : cases) {
+    FakeEngineWorld w;
+    w.addCampaign(QStringLiteral("PREFIXO"), {QStringLiteral("987")});
+    w.settings(3).Campanha = QStringLiteral("PREFIXO");
+    w.settings(3).GetLinha = QString::fromLatin1(c.prefix);
+    w.build().start();
+    w.scheduler.advance(5500 + 1000);  // settled: the first prefix digit starts
+    const QString prefix = QString::fromLatin1(c.prefix);
+    for (size_t k = 0; k < c.flags.size(); ++k) {
+      EXPECT_TRUE(w.state(3).PrefixDialing) << c.prefix << k;
+      EXPECT_EQ(w.state(3).PrefixSecond, c.flags[k].first) << c.prefix << k;
+      EXPECT_EQ(w.state(3).PrefixThird, c.flags[k].second) << c.prefix << k;
+      EXPECT_EQ(w.dialed(3), prefix.left(static_cast<qsizetype>(k + 1)));
+      w.scheduler.advance(k + 1 < c.flags.size() ? d : 0);
+    }
+    const int numberAt = (c.lastPrefixStartMs < 0 ? 0 : c.lastPrefixStartMs + 1000) + 2000;
+    w.scheduler.advance(numberAt - 1 - std::max(0, c.lastPrefixStartMs));
+    EXPECT_EQ(w.dialed(3), prefix) << c.prefix;
+    EXPECT_EQ(w.state(3).Status, status::kDialing) << c.prefix;
+    w.scheduler.advance(1);
+    EXPECT_EQ(w.dialed(3), prefix + QStringLiteral("9")) << c.prefix;
+    EXPECT_FALSE(w.state(3).PrefixDialing) << c.prefix;
+    w.scheduler.advance(3 * d);
+    EXPECT_EQ(w.dialed(3), prefix + QStringLiteral("987")) << c.prefix;
+    EXPECT_EQ(w.state(3).Status, status::kAwaitRingback) << c.prefix;
+  }
+}
+
+TEST(DialingStart, NothingIsTakenForADialBeforeTheFirstNumber) {
+  FakeEngineWorld w;
+  w.build();
+  for (int n = 1; n <= kChannelCount; ++n) {
+    EXPECT_TRUE(w.state(n).Dialing) << n;
+    EXPECT_EQ(w.state(n).Status, status::kWaiting) << n;
+  }
+  ASSERT_TRUE(w.audioOf(4).play(Player::Digit, QStringLiteral("/stray.wav")).ok());
+  w.scheduler.advance(FakeEngineWorld::kDigitMs);  // its play-done
+  EXPECT_FALSE(w.channel(4).timer(Channel::tComuta).enabled());
+  EXPECT_EQ(w.state(4).Status, status::kWaiting);
+}
+
 TEST_F(DialingCycle, EmptyOperatorDialsTheNumberAsStored) {
   w.settings(1).Operadora.clear();
   w.scheduler.advance(5500 + 1000 + 2000 + 8 * FakeEngineWorld::kDigitMs);

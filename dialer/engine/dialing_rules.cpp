@@ -7,8 +7,8 @@ namespace doruzudo {
 bool insideDateWindow(const ChannelSettings& settings, const QDateTime& now) {
   if (!settings.DataDisca) return true;
   if (!settings.DataIni.isValid() || !settings.DataFim.isValid()) return false;
-  const QDateTime start(settings.DataIni, QTime(0, 0), now.timeSpec());
-  const QDateTime end(settings.DataFim, QTime(0, 0), now.timeSpec());
+  const QDateTime start(settings.DataIni, QTime(0, 0));
+  const QDateTime end(settings.DataFim, QTime(0, 0));
   return start < now && now < end;
 }
 
