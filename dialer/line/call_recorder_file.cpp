@@ -102,8 +102,11 @@ Result<std::unique_ptr<RecordingFile>> RecordingFile::create(const QString& path
     // Both settings must come before the first sample is written.
     int mode = SF_BITRATE_MODE_CONSTANT;
     double level = compressionFor(format);
-    if (!sf_command(handle->file, SFC_SET_BITRATE_MODE, &mode, sizeof mode) ||
-        !sf_command(handle->file, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level)) {
+    // Setting the mode answers nothing useful: read it back.
+    sf_command(handle->file, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
+    const bool constant =
+        sf_command(handle->file, SFC_GET_BITRATE_MODE, nullptr, 0) == SF_BITRATE_MODE_CONSTANT;
+    if (!constant || !sf_command(handle->file, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level)) {
       const QString why = QString::fromUtf8(sf_strerror(handle->file));
       handle.reset();
       QFile::remove(path);

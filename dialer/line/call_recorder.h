@@ -1,0 +1,92 @@
+// CallRecorder: the recording of answered calls (GravaC<n> and Stop), for the
+// eight channels.
+//
+// Start (Grava): the file is named after the channel's label and the moment
+// of the start, "CANAL 1-25122010-143005.wav", and goes into the day folder
+// of the recordings tree prepared at start-up (setDay), also for recordings
+// started after midnight. One registro row describes it (ramal, start date
+// and time, path, channel number, ouvida "Não"); its id is the id of the row
+// just inserted. A day folder deleted while the program runs is created
+// again, root first. The line's input stream is then recorded in the format
+// of setFormat() (the recording settings loaded at start-up).
+//
+// Stop: logs, waits 150 ms (a continuation), stops the recording if one runs
+// and reports whether the channel may be marked waiting.
+//
+// The status words and the recording flag are the engine's (ChannelState):
+// Grava returns what to set, Stop hands its result to a callback.
+//
+// Where the start fails:
+//   - the row cannot be inserted: logged, the recording goes on without a
+//     row, and recordingId is 0, so the engine completes no row (never
+//     another recording's);
+//   - the stored format is outside the table (MP3 at 44100 Hz, an unknown
+//     rate): logged, nothing is recorded and no row is inserted;
+//   - the stream refuses to record: logged, the row stays (its file does not
+//     exist), status "AGUARDANDO".
+//
+// Threads: main thread only.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+#include "common/scheduler.h"
+#include "dialer/line/channel_audio.h"
+
+namespace doruzudo {
+
+class CallDatabase;
+class EventLog;
+
+// The recordings folders of the start-up day, as the start-up prepared them:
+// the root and the year, month and day folders (each a full path; the first
+// two end with "/", the day does not).
+struct RecordingDay {
+  QString root, year, month, day;
+};
+
+class CallRecorder {
+ public:
+  static constexpr int kStopWaitMs = 150;
+
+  struct Started {
+    bool recording = false;   // the engine's Recording flag
+    QString status;           // the engine's Status: "GRAVANDO" or "AGUARDANDO"
+    int64_t recordingId = 0;  // the engine's RecordingId; 0: no row to complete
+    QString path;             // the recording's file ("" when the format was refused)
+  };
+
+  CallRecorder(Scheduler& scheduler, EventLog& log, std::function<CallDatabase*()> database);
+
+  void setDay(const RecordingDay& day) { day_ = day; }
+  const RecordingDay& day() const { return day_; }
+  // TipoArquivo (0 Wave, 1 MP3) and SampleRate as loaded at start-up.
+  void setFormat(int tipoArquivo, int sampleRate);
+
+  // GravaC<n>: starts recording `audio` (channel `channel`'s line) for the
+  // channel labelled `label` ("CANAL 1").
+  Started Grava(ChannelAudio& audio, int channel, const QString& label);
+
+  // Stop: after 150 ms `done(true)` when the recording is stopped or was not
+  // running (the engine then sets Status "AGUARDANDO"), `done(false)` when
+  // stopping failed. Returns the scheduler id of the pending continuation.
+  uint64_t Stop(ChannelAudio& audio, int channel, std::function<void(bool stopped)> done);
+
+  // "CANAL 1-25122010-143005.wav".
+  static QString fileName(const QString& label, const QDateTime& at, const QString& extension);
+
+ private:
+  int64_t insertRow(int channel, const QString& label, const QDateTime& at, const QString& path);
+  void ensureDayFolder();
+
+  Scheduler& scheduler_;
+  EventLog& log_;
+  std::function<CallDatabase*()> database_;
+  RecordingDay day_;
+  int tipoArquivo_ = 0;
+  int sampleRate_ = 8000;
+};
+
+}  // namespace doruzudo
