@@ -37,8 +37,8 @@ void BurstDetector::process(std::span<const int16_t> samples) {
   size_t i = 0;
   while (i < samples.size()) {
     const size_t n = std::min<size_t>(kBlock - filled_, samples.size() - i);
-    double sum = 0;
-    for (size_t k = i; k < i + n; ++k) sum += double(samples[k]) * samples[k];
+    float sum = 0;  // single precision is plenty for a level
+    for (size_t k = i; k < i + n; ++k) sum += float(samples[k]) * float(samples[k]);
     samples_.insert(samples_.end(), samples.begin() + i, samples.begin() + i + n);
     sum_ += sum;
     filled_ += static_cast<int>(n);
@@ -175,7 +175,7 @@ void BurstDetector::report(int64_t first, int64_t end, bool refine_end) {
   if (isTone(peaks)) {
     frequency = peaks.frequency, second = peaks.second_frequency;
   } else if (swingDb(first, end) >= options_.speech_swing_db) {
-    frequency = analyseSpectrum(samples, kRate, 100, 2500).frequency;
+    frequency = peaks.band_frequency;
   }
   if (frequency < options_.min_frequency_hz || !callback_) return;
   callback_(frequency, second, duration_ms, from);

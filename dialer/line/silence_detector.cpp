@@ -24,8 +24,8 @@ void SilenceDetector::process(std::span<const int16_t> samples) {
   size_t i = 0;
   while (i < samples.size()) {
     const size_t n = std::min<size_t>(kBlock - filled_, samples.size() - i);
-    double sum = 0;
-    for (size_t k = i; k < i + n; ++k) sum += double(samples[k]) * samples[k];
+    float sum = 0;  // single precision is plenty for a level
+    for (size_t k = i; k < i + n; ++k) sum += float(samples[k]) * float(samples[k]);
     sum_ += sum;
     filled_ += static_cast<int>(n);
     position_ += static_cast<int64_t>(n);
