@@ -28,13 +28,14 @@
 // starts tCall.
 //
 // The dialing step (tCallTimer), in order: pause; the list (a new pass when
-// every row of the campaign was dialed, "Finalizado" when the campaign has no
-// row); the date window; the three blocked periods; the claim of the next
-// number (one statement: the first free row is marked dialed and returned,
-// so two channels or two dialers on one database never take the same row);
-// the attempt limit (a row that used its attempts moves to the campaign's
-// result table); the attempt counted; OffHook; one second of settling (a
-// continuation: tTemporiza resumes the step, everything else keeps running
+// every row of the campaign was dialed, leaving taken the numbers other
+// channels are dialing now; "Finalizado" when the campaign has no row; a
+// database failure or a list whose numbers are all in calls on other
+// channels only puts the step off to the next tick); the date window; the three blocked periods;
+// the claim of the next number (one statement: the first free row is marked dialed and returned, so
+// two channels or two dialers on one database never take the same row); the attempt limit (a row
+// that used its attempts moves to the campaign's result table); the attempt counted; OffHook; one
+// second of settling (a continuation: tTemporiza resumes the step, everything else keeps running
 // meanwhile, and this channel's tone events meet Status "AGUARDANDO"); then
 // the digits.
 //
@@ -154,7 +155,7 @@ class Channel final : private ChannelAudio::Listener {
   void tCanalSilenceEnd();
 
  private:
-  enum class ListState { HasRows, Finished, Failed };
+  enum class ListState { HasRows, Finished, Failed, AllInCall };
 
   // ChannelAudio::Listener: routes each event to its handler.
   void playDone(Player player) override;

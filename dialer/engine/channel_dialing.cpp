@@ -6,6 +6,7 @@
 #include "dialer/engine/channel_view.h"
 #include "dialer/engine/dialing_rules.h"
 #include "dialer/engine/engine.h"
+#include "dialer/engine/number_pass.h"
 #include "dialer/line/line_port.h"
 
 namespace doruzudo {
@@ -33,8 +34,9 @@ void Channel::tCallTimer() {
     case ListState::Finished:
       listFinished();
       return;
-    case ListState::Failed:
-      timer(tCall).start();  // the list is unknown, not empty: try again next tick
+    case ListState::Failed:  // the list is unknown, not empty
+    case ListState::AllInCall:
+      timer(tCall).start();  // try again next tick
       return;
     case ListState::HasRows:
       break;
@@ -66,7 +68,8 @@ void Channel::tCallTimer() {
 }
 
 // Whether the campaign still has a row to dial in this pass, starting a new
-// pass when every row was dialed. A database failure is no empty list.
+// pass when every row was dialed. A database failure is no empty list, nor
+// is a list whose every number is being dialed on other channels.
 Channel::ListState Channel::checkList() {
   CallDatabase* db = env_.db();
   const QString& campaign = settings().Campanha;
@@ -78,15 +81,20 @@ Channel::ListState Channel::checkList() {
   }
   if (first->has_value()) return ListState::HasRows;
 
-  (void)db->startNewPass(campaign);  // a failure shows in the selection that follows
+  // A new pass; the numbers other channels are dialing now stay taken. A
+  // failure shows in the selection that follows.
+  const std::vector<int64_t> inCall = engine_.numbersInCall(campaign);
+  (void)startNewPassKeeping(*db, campaign, inCall);
   auto again = db->selectNextNumber(campaign);
   if (!again.ok()) {
     log(kSelectError);
     return ListState::Failed;
   }
-  if (!again->has_value()) return ListState::Finished;
-  log(QStringLiteral("Executanto nova tentativa de discagem na lista."));
-  return ListState::HasRows;
+  if (again->has_value()) {
+    log(QStringLiteral("Executanto nova tentativa de discagem na lista."));
+    return ListState::HasRows;
+  }
+  return inCall.empty() ? ListState::Finished : ListState::AllInCall;
 }
 
 void Channel::listFinished() {

@@ -192,6 +192,26 @@ TEST_F(DialingCycle, ADialedListStartsANewPassInTheSameStep) {
   EXPECT_EQ(row().tentativas, 1);
 }
 
+TEST(DialingNewPass, ANumberInACallOnAnotherChannelIsNotCalledTwiceAtOnce) {
+  FakeEngineWorld w;
+  w.addCampaign(kCampaign, {QStringLiteral("600")});
+  for (int n : {1, 2}) w.settings(n).Campanha = kCampaign;
+  w.build().start();
+  w.scheduler.advance(6000);  // channel 1 dials 600; channel 2 finds it in that call
+  EXPECT_TRUE(w.channel(1).inCall());
+  EXPECT_FALSE(w.channel(2).inCall());
+  EXPECT_NE(w.view.statusLabel(2), label::kFinished);
+  EXPECT_EQ(w.count(QStringLiteral("Executanto nova tentativa de discagem na lista.")), 0);
+  EXPECT_TRUE(w.channel(2).timer(Channel::tCall).enabled());
+
+  w.channel(1).timer(Channel::tDesliga).start();  // 600's call ends
+  w.scheduler.advance(6000 + 1000 + 2000 + 3 * FakeEngineWorld::kDigitMs);
+  EXPECT_EQ(w.count(QStringLiteral("Executanto nova tentativa de discagem na lista.")), 1);
+  EXPECT_EQ(w.dialed(2), QStringLiteral("600"));
+  EXPECT_EQ(w.dialed(1), QString());  // released before its first digit
+  EXPECT_EQ(w.rows(kCampaign).at(0).tentativas, 2);
+}
+
 TEST_F(DialingCycle, ARowThatUsedItsAttemptsMovesWithItsLastResultAndIsNotDialed) {
   const int64_t code = row().codigo;
   ASSERT_TRUE(w.db->countAttempt(code, 3, QDate(2026, 3, 24), QTime(17, 30, 5)).ok());

@@ -53,6 +53,17 @@ void Engine::sendMail(int kind, const QString& campaign) {
   if (started == 0) mailBusy_ = false;
 }
 
+std::vector<int64_t> Engine::numbersInCall(const QString& campaign) const {
+  std::vector<int64_t> codes;
+  for (const auto& channel : channels_) {
+    if (channel->inCall() && channel->state().RowCode != 0 &&
+        channel->settings().Campanha == campaign) {
+      codes.push_back(channel->state().RowCode);
+    }
+  }
+  return codes;
+}
+
 void Engine::campaignFinished(Channel& channel) {
   const GeneralSettings& general = *env_.general;
   const QString campaign = channel.settings().Campanha;

@@ -24,6 +24,7 @@
 #include <array>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "dialer/engine/channel.h"
 #include "dialer/engine/engine_environment.h"
@@ -65,6 +66,9 @@ class Engine {
   // --- for the channels ---------------------------------------------------
   // Hands a notice to the MailPort (MailBusy until it is done).
   void sendMail(int kind, const QString& campaign);
+  // The rows of `campaign` that channels are dialing now (from the seizing of
+  // the line to the end of the release).
+  std::vector<int64_t> numbersInCall(const QString& campaign) const;
   // `channel` found no row left in its campaign.
   void campaignFinished(Channel& channel);
 
