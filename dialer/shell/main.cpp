@@ -11,14 +11,10 @@
 #include <csignal>
 #include <cstdio>
 
-#include "common/event_log.h"
 #include "common/process_env.h"
 #include "common/qt_scheduler.h"
 #include "common/settings_store.h"
-#include "dialer/campaigns/database_connection.h"
-#include "dialer/line/line_port_hid.h"
-#include "dialer/shell/dialer_core.h"
-#include "dialer/shell/hardware_start.h"
+#include "dialer/shell/dialer_app.h"
 #include "dialer/shell/single_instance.h"
 
 namespace {
@@ -91,19 +87,11 @@ int main(int argc, char** argv) {
   }
 
   QtScheduler scheduler;
-  EventLog log(scheduler);
-  if (headless) log.addObserver({[](const QString& line) { print(stdout, line); }, nullptr});
-
-  DatabaseConnection database(scheduler, log);
-  std::unique_ptr<LinePort> linePort = makeHidrawLinePort();
-  const HardwareStart hardware{*linePort, log, nullptr, nullptr};
-  DialerCore::Services services;
-  services.connectDatabase = [&database](const QString& folder) { database.startUp(folder); };
-  services.reconnectDatabase = [&database](const QString& folder) { database.connect(folder); };
-  services.startLineInterface = [&hardware] { hardware.run(); };
-  services.errorOutput = [](const QString& line) { print(stderr, line); };
-  services.adminNotice = [](const QString& line) { print(stderr, line); };
-  DialerCore core(scheduler, log, **store, Folders::fromEnvironment(), std::move(services));
+  DialerApp::Options options;
+  options.folders = Folders::fromEnvironment();
+  if (headless) options.logOutput = [](const QString& line) { print(stdout, line); };
+  options.errorOutput = [](const QString& line) { print(stderr, line); };
+  DialerApp dialer(scheduler, **store, std::move(options));
 
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
     std::signal(SIGINT, onSignal);
@@ -112,8 +100,8 @@ int main(int argc, char** argv) {
   QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
   QObject::connect(&notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
 
-  core.FormCreate();
+  dialer.start();
   const int rc = app.exec();
-  core.FormDestroy();
+  dialer.stop();
   return rc;
 }
