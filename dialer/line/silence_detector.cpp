@@ -47,13 +47,23 @@ void SilenceDetector::endOfBlock() {
   const int64_t block_start = position_ - kBlock;
 
   if (!silent_) {
-    if (!loud) silent_ = true, reported_ = false, silence_start_ = block_start, loud_blocks_ = 0;
+    if (!loud) {
+      silent_ = true, reported_ = false, silence_start_ = block_start, loud_blocks_ = 0;
+    } else if (++sound_blocks_ >= max_sound_blocks_) {
+      // Sound without a break for this long is a new background: its quietest
+      // moment becomes the floor, and the line falls silent unless it is louder.
+      floor_.jumpTo(quietest_);
+      sound_blocks_ = 0, quietest_ = smooth;
+    } else {
+      quietest_ = std::min(quietest_, smooth);
+    }
     return;
   }
   if (loud) {
     if (++loud_blocks_ >= confirm_blocks_) {
       const int64_t end = position_ - int64_t(loud_blocks_) * kBlock;
       silent_ = false;
+      sound_blocks_ = loud_blocks_, quietest_ = smooth;
       if (reported_ && on_end_) {
         on_end_(end, static_cast<int>(std::lround((end - silence_start_) * 1000.0 / kRate)));
       }

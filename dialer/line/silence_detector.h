@@ -9,7 +9,8 @@
 // Silence is any block whose power is under `sound_db` above the background
 // floor (tone_level.h) or under `min_level_dbm0`: line noise and hum are
 // silence, and so, after some seconds, is a continuous tone (the floor learns
-// it). The line counts as silent from the first sample.
+// it; sound without a break for `max_steady_sound_ms` is taken as the new
+// background at once). The line counts as silent from the first sample.
 // Thread-safety: a plain object used from one thread; callbacks run inside process().
 #pragma once
 
@@ -67,6 +68,9 @@ class SilenceDetector {
   bool reported_ = false;  // SilenceStart given for the current silence
   int64_t silence_start_ = 0;
   int loud_blocks_ = 0;
+  int sound_blocks_ = 0;  // blocks of the current sound
+  double quietest_ = 0;   // its quietest smoothed power
+  int max_sound_blocks_ = 1000;
 };
 
 }  // namespace doruzudo

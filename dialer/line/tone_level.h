@@ -7,7 +7,9 @@
 // has become background) under the bursts: it drops quickly to a quieter
 // level and rises slowly (3 dB per second), so a burst of a few seconds barely
 // moves it while a lasting change of the background is learnt within seconds.
-// It is fed one power per block (the callers use 5 ms blocks, smoothed).
+// It is fed one power per block (the callers use 5 ms blocks, smoothed) and
+// starts at the first power it is given: whatever sounds when the stream
+// starts (line noise, hum, a tone) is background until it changes.
 // Thread-safety: plain values; distinct objects are independent.
 #pragma once
 
