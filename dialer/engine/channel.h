@@ -121,6 +121,10 @@ class Channel final : private ChannelAudio::Listener {
   // Start-up and "Inicia Discagem": tCall on, unless a call is in progress
   // (its release starts tCall).
   void startDialing();
+  // The program ends: every timer and pending continuation stops, the
+  // channel hears no more events of its audio and voice; nothing is sent to
+  // the line.
+  void shutdown();
   // Asks for a notice of `kind` (MailPort::Kind) through this channel's
   // tSendEmail; a later request before it fires replaces this one.
   void requestMail(int kind);

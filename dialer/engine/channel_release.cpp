@@ -5,6 +5,7 @@
 #include "dialer/engine/channel_view.h"
 #include "dialer/engine/engine.h"
 #include "dialer/line/line_port.h"
+#include "dialer/line/voice.h"
 
 namespace doruzudo {
 
@@ -76,6 +77,15 @@ void Channel::finishRelease() {
 
 void Channel::startDialing() {
   if (!inCall_) timer(tCall).start();
+}
+
+void Channel::shutdown() {
+  audio().setListener(nullptr);  // no more events: a digit's play-done dials nothing more
+  if (Voice* voice = env_.voice.at(number_ - 1)) voice->setEndStream({});
+  for (auto& t : timers_) t->stop();
+  if (releaseWait_) env_.scheduler->cancel(releaseWait_);
+  releaseWait_ = 0;
+  resumeAfterSettling_ = false;
 }
 
 void Channel::requestMail(int kind) {

@@ -25,6 +25,10 @@ void Engine::start() {
   for (auto& channel : channels_) channel->startDialing();
 }
 
+void Engine::shutdown() {
+  for (auto& channel : channels_) channel->shutdown();
+}
+
 void Engine::Button27Click() {
   paused_ = false;
   endNoticeSent_.clear();

@@ -51,6 +51,10 @@ class Engine {
   // step; calls in progress go on), asks for the pause notice.
   void BitBtn2Click();
 
+  // The program ends (FormDestroy): every channel's timers stop, no line
+  // command is sent, no notice goes out.
+  void shutdown();
+
   bool Paused() const { return paused_; }
   // The last notice a button asked for: 2 paused, 3 started (0 before any).
   int MailReason() const { return mailReason_; }

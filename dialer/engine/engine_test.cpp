@@ -39,6 +39,27 @@ TEST_F(EngineButtons, StartUpStartsAllEightChannelsWithoutANotice) {
   EXPECT_EQ(mails().size(), before);
 }
 
+TEST_F(EngineButtons, ShutdownStopsEveryChannelWithoutALineCommand) {
+  w.engine->start();
+  w.scheduler.advance(5500 + 1000 + 2000);  // channel 1 dials, channel 2 settles
+  w.audioOf(1).setDeafToStop(Player::Message, true);
+  ASSERT_TRUE(w.audioOf(1).play(Player::Message, QStringLiteral("/m.wav")).ok());
+  w.channel(1).timer(Channel::tDesliga).start();
+  w.scheduler.advance(600);  // channel 1's release waits for its player, channel 2 dials
+  w.engine->BitBtn2Click();  // a notice pending
+  const auto sent1 = w.commands(1).size(), sent2 = w.commands(2).size();
+  w.engine->shutdown();
+  for (int n = 1; n <= kChannelCount; ++n) {
+    for (int id = 0; id < Channel::kTimerCount; ++id) {
+      EXPECT_FALSE(w.channel(n).timer(static_cast<Channel::TimerId>(id)).enabled()) << n << id;
+    }
+  }
+  w.scheduler.advance(120000);
+  EXPECT_EQ(w.commands(1).size(), sent1);
+  EXPECT_EQ(w.commands(2).size(), sent2);
+  EXPECT_TRUE(mails().empty());
+}
+
 TEST_F(EngineButtons, StartWithNoticesOffOnlyStartsTheChannels) {
   w.general.Sendmail = false;
   w.engine->Button27Click();
