@@ -27,17 +27,19 @@
 // The release (tDesligaTimer) stops every timer of the channel but tCall and
 // starts tCall.
 //
-// The dialing step (tCallTimer), in order: pause; the list (a new pass when
-// every row of the campaign was dialed, leaving taken the numbers other
+// The dialing step (tCallTimer), in order: pause; the list (a new pass
+// when every row of the campaign was dialed, leaving taken the numbers other
 // channels are dialing now; "Finalizado" when the campaign has no row; a
-// database failure or a list whose numbers are all in calls on other
-// channels only puts the step off to the next tick); the date window; the three blocked periods;
-// the claim of the next number (one statement: the first free row is marked dialed and returned, so
-// two channels or two dialers on one database never take the same row); the attempt limit (a row
-// that used its attempts moves to the campaign's result table); the attempt counted; OffHook; one
-// second of settling (a continuation: tTemporiza resumes the step, everything else keeps running
-// meanwhile, and this channel's tone events meet Status "AGUARDANDO"); then
-// the digits.
+// database failure, or a list whose numbers are all in calls on other
+// channels, only puts the step off to the next tick); the date window; the
+// three blocked periods; the claim of the next number (one statement: the
+// first free row is marked dialed and returned, so two channels or two
+// dialers on one database never take the same row); the attempt limit (a
+// row that used its attempts moves to the campaign's result table; a
+// Tentativa that is no whole number sets no limit); the attempt counted;
+// OffHook; one second of settling (a continuation: tTemporiza resumes the
+// step, everything else keeps running meanwhile, and this channel's tone
+// events meet Status "AGUARDANDO"); then the digits.
 //
 // Line prefix: its digits are played one after the other on the digit
 // player, each at the play-done of the one before, whatever their number
@@ -47,7 +49,8 @@
 // tDisca's 2000 ms. The number's digits follow one another as fast as their
 // files play, each started by the play-done of the one before; after the
 // last one tComuta waits for call progress and GainOn goes to the line when
-// Ganho is "SIM".
+// Ganho is "SIM". A digit file that cannot be played is logged and the call
+// released (tDesliga), so that the channel never stays without a timer.
 //
 // The release waits for the message and reply players to stop after telling
 // them to, at most 5 s (a continuation; past 5 s it logs and goes on), then

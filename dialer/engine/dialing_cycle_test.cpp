@@ -212,6 +212,42 @@ TEST(DialingNewPass, ANumberInACallOnAnotherChannelIsNotCalledTwiceAtOnce) {
   EXPECT_EQ(w.rows(kCampaign).at(0).tentativas, 2);
 }
 
+TEST(DialingEightChannels, OneCampaignIsDialedInOrderOnceEachAcrossAllChannels) {
+  FakeEngineWorld w;
+  QStringList numbers;
+  for (int i = 0; i < 3 * kChannelCount; ++i) numbers << QStringLiteral("3%1").arg(200 + i);
+  w.addCampaign(kCampaign, numbers);
+  for (int n = 1; n <= kChannelCount; ++n) {
+    w.settings(n).Campanha = kCampaign;
+    w.settings(n).Operadora = QStringLiteral("021");
+  }
+  w.build();
+  for (int n = 1; n <= kChannelCount; ++n) {
+    w.channel(n).timer(Channel::tComuta).setInterval(100);  // calls end quickly
+  }
+  w.engine->start();
+  w.scheduler.advance(32000);  // three calls on every channel: the first pass
+
+  const QString saved = QStringLiteral("Número a ser salvo:");
+  QStringList inOrder;
+  for (const QString& m : w.messages()) {
+    if (m.startsWith(saved)) inOrder << m.mid(saved.size());
+  }
+  QStringList expected;
+  for (const QString& number : numbers) expected << QStringLiteral("021") + number;
+  EXPECT_EQ(inOrder, expected);
+  QString allDialed;
+  for (int n = 1; n <= kChannelCount; ++n) {
+    EXPECT_EQ(w.dialed(n).size(), 3 * 7) << n;
+    allDialed += w.dialed(n);
+  }
+  EXPECT_EQ(allDialed.size(), expected.join(QString()).size());
+  for (const PhoneRow& row : w.rows(kCampaign)) {
+    EXPECT_EQ(row.tentativas, 1) << row.telefone.toStdString();
+    EXPECT_EQ(row.status, calldb::kStatusSwitchFailure) << row.telefone.toStdString();
+  }
+}
+
 TEST_F(DialingCycle, ARowThatUsedItsAttemptsMovesWithItsLastResultAndIsNotDialed) {
   const int64_t code = row().codigo;
   ASSERT_TRUE(w.db->countAttempt(code, 3, QDate(2026, 3, 24), QTime(17, 30, 5)).ok());
