@@ -44,13 +44,21 @@ void BurstDetector::process(std::span<const int16_t> samples) {
     filled_ += static_cast<int>(n);
     position_ += static_cast<int64_t>(n);
     i += n;
-    if (filled_ == kBlock) endOfBlock();
+    if (filled_ == kBlock) {
+      const double power = sum_ / kBlock;
+      sum_ = 0, filled_ = 0;
+      endOfBlock(power);
+    }
   }
 }
 
-void BurstDetector::endOfBlock() {
-  const double power = sum_ / kBlock;
-  sum_ = 0, filled_ = 0;
+void BurstDetector::processBlock(std::span<const int16_t> block, double power) {
+  samples_.insert(samples_.end(), block.begin(), block.end());
+  position_ += static_cast<int64_t>(block.size());
+  endOfBlock(power);
+}
+
+void BurstDetector::endOfBlock(double power) {
   powers_.push_back(static_cast<float>(power));
   std::rotate(smooth_, smooth_ + 1, smooth_ + 4);
   smooth_[3] = power;

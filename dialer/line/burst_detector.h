@@ -65,12 +65,16 @@ class BurstDetector {
 
   void setCallback(Callback callback) { callback_ = std::move(callback); }
   void process(std::span<const int16_t> samples);
+  // One whole 5 ms block whose power (mean square) the caller has measured,
+  // when no partial block is pending (for a caller that feeds several
+  // detectors block by block).
+  void processBlock(std::span<const int16_t> block, double power);
   void reset();
   int64_t position() const { return position_; }
 
  private:
   BurstDetector(Options options, Callback callback);
-  void endOfBlock();
+  void endOfBlock(double power);
   void endBurst(int64_t last_block);
   void checkLongBurst();
   void trimHistory(int64_t from_block);

@@ -30,13 +30,20 @@ void SilenceDetector::process(std::span<const int16_t> samples) {
     filled_ += static_cast<int>(n);
     position_ += static_cast<int64_t>(n);
     i += n;
-    if (filled_ == kBlock) endOfBlock();
+    if (filled_ == kBlock) {
+      const double power = sum_ / kBlock;
+      sum_ = 0, filled_ = 0;
+      endOfBlock(power);
+    }
   }
 }
 
-void SilenceDetector::endOfBlock() {
-  const double power = sum_ / kBlock;
-  sum_ = 0, filled_ = 0;
+void SilenceDetector::processBlock(double power) {
+  position_ += kBlock;
+  endOfBlock(power);
+}
+
+void SilenceDetector::endOfBlock(double power) {
   std::rotate(smooth_, smooth_ + 1, smooth_ + 4);
   smooth_[3] = power;
   const int have = static_cast<int>(std::min<int64_t>(++blocks_, 4));

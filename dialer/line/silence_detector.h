@@ -43,12 +43,15 @@ class SilenceDetector {
     on_start_ = std::move(on_start), on_end_ = std::move(on_end);
   }
   void process(std::span<const int16_t> samples);
+  // One whole 5 ms block of the given power (mean square), when no partial
+  // block is pending (for a caller that measured it already).
+  void processBlock(double power);
   void reset();
   int64_t position() const { return position_; }
   bool silent() const { return silent_; }
 
  private:
-  void endOfBlock();
+  void endOfBlock(double power);
 
   Options options_;
   StartCallback on_start_;

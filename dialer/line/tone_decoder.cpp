@@ -25,19 +25,37 @@ void ToneDecoder::setCallbacks(Callbacks callbacks) {
 }
 
 void ToneDecoder::process(std::span<const int16_t> samples) {
-  // In step, one 5 ms block at a time, so that the order of the events of the
-  // different detectors does not depend on the frames.
-  constexpr int kBlock = DtmfDetector::kBlock;
+  // Block by block (5 ms, counted from the first sample), each block through
+  // every detector in turn: the events come in the same order whatever the
+  // frames, and the block's power is measured once.
   size_t i = 0;
   while (i < samples.size()) {
-    const size_t n = std::min<size_t>(kBlock - position_ % kBlock, samples.size() - i);
-    const auto chunk = samples.subspan(i, n);
+    if (pending_ == 0 && samples.size() - i >= kBlock) {
+      position_ += kBlock;
+      runBlock(samples.subspan(i, kBlock));
+      i += kBlock;
+      continue;
+    }
+    const size_t n = std::min<size_t>(kBlock - pending_, samples.size() - i);
+    std::copy_n(samples.begin() + i, n, block_.begin() + pending_);
+    pending_ += static_cast<int>(n);
     position_ += static_cast<int64_t>(n);
-    if (options_.monitor_dtmf) dtmf_.process(chunk);
-    if (options_.monitor_custom_tone) burst_.process(chunk);
-    if (options_.monitor_silence) silence_.process(chunk);
     i += n;
+    if (pending_ == kBlock) {
+      pending_ = 0;
+      runBlock(block_);
+    }
   }
+}
+
+void ToneDecoder::runBlock(std::span<const int16_t> block) {
+  if (options_.monitor_dtmf) dtmf_.process(block);
+  if (!options_.monitor_custom_tone && !options_.monitor_silence) return;
+  int64_t sum = 0;
+  for (int16_t v : block) sum += int32_t(v) * v;
+  const double power = double(sum) / kBlock;
+  if (options_.monitor_custom_tone) burst_.processBlock(block, power);
+  if (options_.monitor_silence) silence_.processBlock(power);
 }
 
 void ToneDecoder::reset() {
@@ -45,6 +63,7 @@ void ToneDecoder::reset() {
   burst_.reset();
   silence_.reset();
   position_ = 0;
+  pending_ = 0;
 }
 
 }  // namespace doruzudo

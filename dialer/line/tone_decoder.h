@@ -19,6 +19,7 @@
 // Thread-safety: a plain object used from one thread (the channel's audio tick).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -66,12 +67,17 @@ class ToneDecoder {
   const ToneDecoderOptions& options() const { return options_; }
 
  private:
+  static constexpr int kBlock = DtmfDetector::kBlock;
+  void runBlock(std::span<const int16_t> block);
+
   ToneDecoderOptions options_;
   Callbacks callbacks_;
   DtmfDetector dtmf_;
   BurstDetector burst_;
   SilenceDetector silence_;
   int64_t position_ = 0;
+  std::array<int16_t, kBlock> block_{};  // a block being gathered from short frames
+  int pending_ = 0;                      // samples in block_
 };
 
 }  // namespace doruzudo

@@ -85,7 +85,7 @@ Frames transform(std::span<const int16_t> x) {
     }
     realFft(frame, half, spectrum);
     for (int b = 0; b <= n / 2; ++b) f.power[b] += std::norm(spectrum[b]);
-    f.spectra.push_back(std::move(spectrum));
+    f.spectra.push_back(spectrum);  // a copy: `spectrum` keeps its buffer
   }
   return f;
 }
@@ -123,7 +123,11 @@ double refine(const Frames& f, int b, int rate) {
 void fft(std::vector<std::complex<float>>& x) {
   const size_t n = x.size();
   // On split real and imaginary arrays: std::complex<float> goes through memory.
-  std::vector<float> re(n), im(n);
+  float small_re[512], small_im[512];
+  std::vector<float> big_re, big_im;
+  if (n > 512) big_re.resize(n), big_im.resize(n);
+  float* re = n > 512 ? big_re.data() : small_re;
+  float* im = n > 512 ? big_im.data() : small_im;
   for (size_t i = 0, j = 0; i < n; ++i) {
     re[j] = x[i].real(), im[j] = x[i].imag();
     size_t bit = n >> 1;  // j = bit-reversed i + 1 for the next round
