@@ -38,7 +38,7 @@ void ChannelAudioCore::stopTicking() {
 // --- players -------------------------------------------------------------
 
 Status ChannelAudioCore::play(Player player, const QString& file) {
-  if (!devicesOpen())
+  if (!deviceRunning())
     return Status::Error(QStringLiteral("the channel's sound device is not open"));
   Result<MonoAudio> audio = readMonoAudio(file, rate_);
   if (!audio) return audio.status();
@@ -47,7 +47,7 @@ Status ChannelAudioCore::play(Player player, const QString& file) {
 
 Status ChannelAudioCore::playSamples(Player player, std::span<const int16_t> samples,
                                      int sampleRate) {
-  if (!devicesOpen())
+  if (!deviceRunning())
     return Status::Error(QStringLiteral("the channel's sound device is not open"));
   if (sampleRate <= 0) return Status::Error(QStringLiteral("no sample rate %1").arg(sampleRate));
   return startPlayback(player, resample(samples, sampleRate, rate_));

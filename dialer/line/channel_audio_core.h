@@ -97,6 +97,9 @@ class ChannelAudioCore : public ChannelAudio {
   }
   // The device stream starts (input and output flow); called by startStream().
   virtual Status startDevice() = 0;
+  // Samples flow through the device (players may start): by default as soon
+  // as it is open.
+  virtual bool deviceRunning() const { return devicesOpen(); }
   virtual void deviceStep() {}
   // Samples that go on playing after the device took them from the ring.
   virtual int64_t outputLatency() const { return 0; }

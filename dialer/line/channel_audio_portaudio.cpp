@@ -105,6 +105,7 @@ void ChannelAudioPortAudio::closeStream() {
   Pa_StopStream(stream_);
   Pa_CloseStream(stream_);
   stream_ = nullptr;
+  started_ = false;
 }
 
 Status ChannelAudioPortAudio::openDevices(const QString& inputName, const QString& outputName) {
@@ -137,6 +138,7 @@ Status ChannelAudioPortAudio::startDevice() {
   const PaError e = Pa_StartStream(stream_);
   if (e != paNoError)
     return Status::Error(QStringLiteral("cannot start the stream: %1").arg(paError(e)));
+  started_ = true;
   startTicking();
   return Status::Ok();
 }

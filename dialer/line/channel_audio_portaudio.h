@@ -79,6 +79,7 @@ class ChannelAudioPortAudio final : public ChannelAudioCore {
 
  protected:
   Status startDevice() override;
+  bool deviceRunning() const override { return started_; }
   int64_t outputLatency() const override { return latency_; }
   size_t playbackAheadSamples() const override { return kRate * kAheadMs / 1000; }
 
@@ -87,7 +88,8 @@ class ChannelAudioPortAudio final : public ChannelAudioCore {
 
   PortAudioSystem& system_;
   PaStream* stream_ = nullptr;
-  int64_t latency_ = 0;  // output latency in samples, known once the stream is open
+  bool started_ = false;  // the stream runs: a playback started now will end
+  int64_t latency_ = 0;   // output latency in samples, known once the stream is open
 };
 
 }  // namespace doruzudo
