@@ -50,7 +50,9 @@
 // files play, each started by the play-done of the one before; after the
 // last one tComuta waits for call progress and GainOn goes to the line when
 // Ganho is "SIM". A digit file that cannot be played is logged and the call
-// released (tDesliga), so that the channel never stays without a timer.
+// released (tDesliga); the channel then stops, as after a pause, until
+// "Inicia Discagem", instead of spending its list's attempts on calls it
+// cannot dial.
 //
 // The release waits for the message and reply players to stop after telling
 // them to, at most 5 s (a continuation; past 5 s it logs and goes on), then
@@ -207,6 +209,7 @@ class Channel final : private ChannelAudio::Listener {
 
   bool inCall_ = false;
   bool resumeAfterSettling_ = false;  // tTemporiza resumes the dialing step
+  bool stopAfterRelease_ = false;     // the release does not start tCall
   QString prefix_;                    // the line prefix of the number being dialed
   int prefixPos_ = 0;                 // prefix digits started so far
   int mailKind_ = 0;                  // the notice tSendEmail will send

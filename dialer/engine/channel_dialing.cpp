@@ -233,13 +233,16 @@ void Channel::numberComplete() {
 }
 
 // Plays the dial file of `digit`. A file that cannot be played would leave
-// the call without a running timer: it is logged and the call released.
+// the call without a running timer: it is logged, the call released, and the
+// channel stops there (until "Inicia Discagem") rather than use up the
+// attempts of its list on a sound it cannot make.
 bool Channel::playDigit(QChar digit) {
   const QString file =
       env_.ProgramFolder + QStringLiteral("digitos/") + digit + QStringLiteral(".wav");
   const Status played = playOn(Player::Digit, file);
   if (played.ok()) return true;
   log(QStringLiteral("Erro ao reproduzir o dígito %1 no Canal %2.").arg(digit).arg(number_));
+  stopAfterRelease_ = true;
   timer(tDesliga).start();
   return false;
 }

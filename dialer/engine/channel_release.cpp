@@ -72,6 +72,10 @@ void Channel::finishRelease() {
   log(QStringLiteral("Desconectando Canal %1").arg(number_));
   lineCommand(LineCommand::OnHook);
   inCall_ = false;
+  if (stopAfterRelease_) {
+    stopAfterRelease_ = false;
+    return;  // stopped until "Inicia Discagem"
+  }
   timer(tCall).start();
 }
 
@@ -86,6 +90,7 @@ void Channel::shutdown() {
   if (releaseWait_) env_.scheduler->cancel(releaseWait_);
   releaseWait_ = 0;
   resumeAfterSettling_ = false;
+  stopAfterRelease_ = false;
 }
 
 void Channel::requestMail(int kind) {

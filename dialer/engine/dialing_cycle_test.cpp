@@ -299,15 +299,21 @@ TEST_F(DialingCycle, WithoutADatabaseTheChannelKeepsTryingInsteadOfFinishing) {
   EXPECT_EQ(w.commands(1), std::vector<LineCommand>{LineCommand::OffHook});
 }
 
-TEST_F(DialingCycle, AnUnplayableDigitIsLoggedAndTheCallReleased) {
+TEST_F(DialingCycle, AnUnplayableDigitReleasesTheCallAndStopsTheChannel) {
   w.audioOf(1).failFile(QStringLiteral("/opt/doruzudo/digitos/3.wav"));
   w.scheduler.advance(5500 + 1000 + 2000 + 3 * FakeEngineWorld::kDigitMs);
   EXPECT_EQ(w.dialed(1), QStringLiteral("015"));
   EXPECT_TRUE(w.messages().contains(QStringLiteral("Erro ao reproduzir o dígito 3 no Canal 1.")));
   w.scheduler.advance(600);
   EXPECT_EQ(w.commands(1).back(), LineCommand::OnHook);
-  EXPECT_TRUE(ch().timer(Channel::tCall).enabled());
   EXPECT_FALSE(ch().timer(Channel::tComuta).enabled());
+  EXPECT_FALSE(ch().timer(Channel::tCall).enabled());  // stopped until started again
+  EXPECT_EQ(row().tentativas, 1);
+
+  w.engine->Button27Click();
+  w.scheduler.advance(5500);
+  EXPECT_EQ(w.commands(1).back(), LineCommand::OffHook);
+  EXPECT_EQ(row().tentativas, 2);
 }
 
 TEST_F(DialingCycle, DateWindowAndBlockedPeriodsKeepTheRowAndTryAgainNextStep) {
