@@ -215,7 +215,7 @@ class Channel final : private ChannelAudio::Listener {
   int mailKind_ = 0;                  // the notice tSendEmail will send
   // The release: the wait for the players, when one is pending.
   uint64_t releaseWait_ = 0;
-  int64_t releaseWaitStartMs_ = 0;
+  int releaseWaitedMs_ = 0;
   std::array<bool, kPlayerCount> stopSent_{};        // told to stop by this release
   std::array<bool, kPlayerCount> ignorePlayDone_{};  // the play-done of that stop is due
 };

@@ -14,10 +14,6 @@ namespace {
 // The players the release stops and waits for, in order.
 constexpr Player kStoppedPlayers[] = {Player::Message, Player::Reply};
 
-int64_t nowMs(const Scheduler& scheduler) {
-  return scheduler.now().toMSecsSinceEpoch();
-}
-
 }  // namespace
 
 void Channel::tDesligaTimer() {
@@ -31,15 +27,16 @@ void Channel::tDesligaTimer() {
   state_.SavedNumber.clear();
   if (releaseWait_) return;  // a release already waits for the players: it ends this one too
   stopSent_ = {};
-  releaseWaitStartMs_ = nowMs(*env_.scheduler);
+  releaseWaitedMs_ = 0;
   waitForPlayers();
 }
 
 // Tells the message and reply players to stop and waits until they have, at
-// most kPlayerStopLimitMs, looking again every kPlayerStopPollMs.
+// most kPlayerStopLimitMs, looking again every kPlayerStopPollMs (the wait
+// is counted in looks, whatever the wall clock does meanwhile).
 void Channel::waitForPlayers() {
   releaseWait_ = 0;
-  const bool overdue = nowMs(*env_.scheduler) - releaseWaitStartMs_ >= kPlayerStopLimitMs;
+  const bool overdue = releaseWaitedMs_ >= kPlayerStopLimitMs;
   bool stillPlaying = false;
   for (Player player : kStoppedPlayers) {
     const auto index = static_cast<size_t>(player);
@@ -51,6 +48,7 @@ void Channel::waitForPlayers() {
       if (!audio().playing(player)) continue;
     }
     if (!overdue) {
+      releaseWaitedMs_ += kPlayerStopPollMs;
       releaseWait_ = env_.scheduler->callLater(
           kPlayerStopPollMs, [this] { waitForPlayers(); }, channelValue("tDesliga", number_));
       return;
