@@ -17,6 +17,7 @@
 #include <cstdlib>
 
 #include "dialer/line/audio_file.h"
+#include "dialer/line/espeak_voice.h"
 #include "dialer/line/signal_synth.h"
 #include "dialer/line/speech_synth.h"
 #include "dialer/line/tone_level.h"
@@ -52,7 +53,10 @@ std::vector<int16_t> spoken(const QString& text, const QString& voice, QString& 
   SpeechOptions options;
   options.voice = voice;
   options.rate = kRate;
-  Result<std::vector<int16_t>> speech = renderSpeech(text, options);
+  Result<std::vector<int16_t>> speech =
+      speechDataInstalled() ? renderSpeech(text, options)
+                            : Result<std::vector<int16_t>>::Error(
+                                  QStringLiteral("espeak-ng's voice data are not installed"));
   if (!speech || speech->empty()) {
     warning = speech ? QStringLiteral("espeak-ng gave no sound") : speech.message();
     return std::vector<int16_t>(kRate, 0);

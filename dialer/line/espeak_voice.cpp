@@ -1,5 +1,11 @@
 #include "dialer/line/espeak_voice.h"
 
+#include <espeak-ng/espeak_ng.h>
+#include <espeak-ng/speak_lib.h>
+
+#include <QFileInfo>
+#include <mutex>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -9,6 +15,20 @@
 #include "dialer/line/ssml.h"
 
 namespace doruzudo {
+
+bool speechDataInstalled() {
+  static std::once_flag once;
+  static bool installed = false;  // written once under `once`
+  std::call_once(once, [] {
+    espeak_ng_InitializePath(nullptr);  // where espeak-ng will look; starts nothing
+    const char* path = nullptr;
+    espeak_Info(&path);
+    const QString dir = QString::fromLocal8Bit(path ? path : "");
+    installed = !dir.isEmpty() && QFileInfo::exists(dir + QStringLiteral("/phontab")) &&
+                QFileInfo::exists(dir + QStringLiteral("/phondata"));
+  });
+  return installed;
+}
 
 int wordsPerMinute(int rate) {
   constexpr double kNormal = 175, kSlowest = 80, kFastest = 450;
@@ -58,7 +78,10 @@ Status EspeakVoice::speak(const QString& text) {
   const int volume = volume_;
   std::weak_ptr<int> alive = alive_;
   worker_->post([this, alive, generation, options, volume, ssml = sapiToSsml(text)] {
-    Result<std::vector<int16_t>> samples = renderSpeech(ssml, options);
+    Result<std::vector<int16_t>> samples =
+        speechDataInstalled() ? renderSpeech(ssml, options)
+                              : Result<std::vector<int16_t>>::Error(
+                                    QStringLiteral("espeak-ng's voice data are not installed"));
     if (samples) applyVolume(*samples, volume);
     postToMainThread([this, alive, generation, samples = std::move(samples)]() mutable {
       if (alive.lock()) synthesised(generation, std::move(samples));

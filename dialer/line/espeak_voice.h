@@ -53,6 +53,12 @@ class SpeechOutput {
   virtual void stop() = 0;
 };
 
+// Whether espeak-ng's voice data are installed. espeak-ng ends the whole
+// process when it starts without them, so every way into it here (the
+// voices, the voice list, the sound generator) asks this first and fails in
+// the ordinary way instead. Looked up once per process.
+bool speechDataInstalled();
+
 // Words per minute for espeak-ng of a speech rate -10..10 (clamped): 175 at 0,
 // 80 at -10, 450 at 10, in equal ratios per step on each side.
 int wordsPerMinute(int rate);

@@ -46,6 +46,7 @@ std::vector<VoiceEntry> voiceEntries(const QStringList& voices) {
 }
 
 std::vector<VoiceEntry> installedVoices() {
+  if (!speechDataInstalled()) return {};
   return voiceEntries(speechVoices());
 }
 

@@ -31,7 +31,8 @@ int peakOf(const std::vector<int16_t>& samples) {
 class VoiceOnSimulatedLineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!speechVoices().contains(QStringLiteral("pt-br"))) GTEST_SKIP() << "no pt-br voice";
+    if (!speechDataInstalled() || !speechVoices().contains(QStringLiteral("pt-br")))
+      GTEST_SKIP() << "no pt-br voice";
     ASSERT_TRUE(device.openDevices(QStringLiteral("MD01"), QStringLiteral("MD01")).ok());
     ASSERT_TRUE(device.startStream().ok());
     line.setListener(&engine);
