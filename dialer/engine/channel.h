@@ -123,6 +123,9 @@ class Channel final : private ChannelAudio::Listener {
 
   // From seizing the line (OffHook) to the end of the release.
   bool inCall() const { return inCall_; }
+  // Neither in a call nor waiting for its next dialing step: paused, list
+  // finished, stopped by a failure, or never started.
+  bool stopped() const { return !inCall_ && !timer(tCall).enabled(); }
   // Start-up and "Inicia Discagem": tCall on, unless a call is in progress
   // (its release starts tCall).
   void startDialing();

@@ -47,6 +47,13 @@ void Engine::BitBtn2Click() {
   }
 }
 
+bool Engine::allStopped() const {
+  for (const auto& channel : channels_) {
+    if (!channel->stopped()) return false;
+  }
+  return true;
+}
+
 void Engine::sendMail(int kind, const QString& campaign) {
   if (!env_.mail) return;
   mailBusy_ = true;

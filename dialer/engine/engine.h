@@ -60,6 +60,9 @@ class Engine {
   int MailReason() const { return mailReason_; }
   bool MailBusy() const { return mailBusy_; }
 
+  // Every channel stopped (see Channel::stopped): a headless run may end.
+  bool allStopped() const;
+
   Channel& channel(int number) { return *channels_.at(number - 1); }
   const Channel& channel(int number) const { return *channels_.at(number - 1); }
   const EngineEnvironment& environment() const { return env_; }

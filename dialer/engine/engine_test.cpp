@@ -159,14 +159,29 @@ TEST_F(EngineButtons, OneChannelFinishesWhileTheOthersGoOn) {
   EXPECT_EQ(w.view.statusLabel(3), label::kFinished);
   EXPECT_EQ(w.count(QStringLiteral("Não há mais telefones para discagem no Canal 3.")), 1);
   EXPECT_FALSE(tCallOn(3));
+  EXPECT_TRUE(w.channel(3).stopped());
   EXPECT_TRUE(w.channel(1).inCall());
   EXPECT_TRUE(w.channel(2).inCall());
+  EXPECT_FALSE(w.engine->allStopped());
 
   w.scheduler.advance(60000);
   EXPECT_EQ(w.count(QStringLiteral("Não há mais telefones para discagem no Canal 3.")), 1);
   w.engine->Button27Click();  // starts the finished channel again: one more line
   w.scheduler.advance(5500);
   EXPECT_EQ(w.count(QStringLiteral("Não há mais telefones para discagem no Canal 3.")), 2);
+}
+
+TEST_F(EngineButtons, AllChannelsStopWhenEveryListIsDone) {
+  w.engine->start();
+  EXPECT_FALSE(w.engine->allStopped());
+  w.channel(1).timer(Channel::tComuta).setInterval(100);
+  w.channel(2).timer(Channel::tComuta).setInterval(100);
+  w.scheduler.advance(60000);            // PRIMEIRA's two numbers, SEGUNDA's one: each tried once
+  EXPECT_FALSE(w.engine->allStopped());  // a new pass goes on dialing them
+  w.settings(1).Tentativa = w.settings(2).Tentativa = QStringLiteral("1");
+  w.scheduler.advance(60000);  // every number moves: nothing left
+  EXPECT_TRUE(w.engine->allStopped());
+  for (int n = 1; n <= kChannelCount; ++n) EXPECT_EQ(w.view.statusLabel(n), label::kFinished);
 }
 
 TEST_F(EngineButtons, TheEndOfACampaignIsToldOnceThroughTheFinishingChannel) {
