@@ -3,18 +3,23 @@
 // its start. This is what call progress is classified on.
 //
 // Meets, with the default options (figures from bench-tones):
-//   call-progress tones (single tones of 100 to 2500 Hz, dual tones) at -10 to
-//     -35 dBm0 with 20 dB SNR or better: one report per burst, duration within
-//     +-10 ms (mean bias within +-3 ms), reported within 50 ms of the burst's
-//     end (35 ms), frequency within +-2 % (in practice +-0.5 %) from 100 ms up;
-//     no report from the noise between the bursts;
+//   call-progress tones (single tones of 100 to 2500 Hz, dual tones; the
+//     cadences of Brazil, Europe, the UK, the US, France, Japan) at -10 to
+//     -35 dBm0 with 15 dB SNR or better: one report per burst, duration within
+//     +-3 ms (mean bias -0.4 ms; target +-10 ms, bias +-3 ms), reported 30 ms
+//     after the burst's end (target 50 ms), frequency within 0.2 % from 100 ms
+//     (target 2 %); no report from the noise between the bursts;
 //   speech: reported as bursts of 50 to 899 ms with a frequency between 100 and
 //     2500 Hz (the strongest part of its spectrum), never longer: a burst that
 //     reaches `speech_cap_ms` without being a tone is split at its deepest dip;
-//   continuous noise, hum and silence: no reports (the level floor learns them;
-//     a burst longer than `max_burst_ms` is taken as a new background and
-//     dropped; a steady burst that is not tonal, a noise burst, is not reported;
-//     frequencies below `min_frequency_hz`, mains hum, are not reported).
+//     every utterance start gives a burst;
+//   continuous noise (white, pink), hum and silence: no reports (the level floor
+//     learns them; a burst longer than `max_burst_ms` is taken as a new
+//     background and dropped; a steady burst that is not tonal, a noise burst,
+//     is not reported; frequencies below `min_frequency_hz`, mains hum, are not
+//     reported).
+// Sound already present when the stream starts is background until it changes
+// (tone_level.h): feed the decoder from the moment the line is opened.
 //
 // How: 5 ms blocks. A burst starts when a block's power is `on_db` above the
 // background floor (tone_level.h) and above `min_level_dbm0`, and ends after

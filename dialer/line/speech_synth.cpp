@@ -35,9 +35,9 @@ bool initialise() {
 bool selectVoice(const QString& voice) {
   const QByteArray name = voice.toUtf8();
   if (espeak_SetVoiceByName(name.constData()) == EE_OK) return true;
-  espeak_VOICE spec{};
-  spec.languages = name.constData();
-  return espeak_SetVoiceByProperties(&spec) == EE_OK;
+  espeak_VOICE wanted{};
+  wanted.languages = name.constData();
+  return espeak_SetVoiceByProperties(&wanted) == EE_OK;
 }
 
 }  // namespace
