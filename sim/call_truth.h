@@ -30,7 +30,9 @@ struct KeyPress {
 struct CallTruth {
   int channel = 0;
   QString offHookAt;  // ISO 8601 with milliseconds; empty when unknown
-  QString dialed;     // the digits heard, prefix and operator code included
+  // The number as completed, prefix and operator code included (the keys
+  // heard so far when the dialer hung up before the number was complete).
+  QString dialed;
   // The behaviour played once the number was complete (a mix resolved); empty
   // when the number never completed. scenarioLine is 0 when no line matched.
   QString behaviour;
@@ -38,7 +40,9 @@ struct CallTruth {
   std::optional<int64_t> completedAtMs;
   int ringsPlayed = 0;
   std::optional<int64_t> answeredAtMs;
-  std::optional<int64_t> messageEndedAtMs;  // the dialer's first message fell silent
+  // When the party took the dialer's first message as over (its audio silent
+  // for 500 ms): the keys and the hang-up count from here.
+  std::optional<int64_t> messageEndedAtMs;
   std::vector<KeyPress> keys;
   std::optional<int64_t> flashAtMs;  // the first hook-flash
   std::optional<QString> transferredTo;

@@ -173,6 +173,7 @@ void FarEnd::onHook() {
   if (phase_ == Phase::PbxDialing && !extension_.isEmpty()) extensionComplete();
   stopRinging();
   dropPlans();
+  if (!call_.completedAtMs) call_.dialed = digits_;  // abandoned while dialing
   call_.onHookAtMs = ms(pos_);
   phase_ = Phase::OnHook;
   decoding_ = listening_ = heard_ = false;

@@ -100,6 +100,8 @@ class FarEnd {
 
   void setCallEnded(CallEnded callback) { callEnded_ = std::move(callback); }
   void setTransferred(Transferred callback) { transferred_ = std::move(callback); }
+  // The line prefix the dialer sends first (its settings may change).
+  void setLinePrefix(const QString& prefix) { options_.linePrefix = prefix; }
 
   // A hook event at sample `at` (now when `at` is not after position()). An
   // event that does not change the hook (off-hook while off-hook, a flash end

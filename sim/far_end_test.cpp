@@ -112,6 +112,19 @@ INSTANTIATE_TEST_SUITE_P(
                    "0", "noringback", 3000}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(FarEndTest, HangingUpWhileDialingLeavesTheKeysHeardAndNoBehaviour) {
+  start("* ring");
+  event(FarEnd::LineEvent::OffHook);
+  dialKeys(*this, "0219");
+  run(1000);
+  event(FarEnd::LineEvent::OnHook);
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_EQ(ended[0].dialed, "0219");
+  EXPECT_TRUE(ended[0].behaviour.isEmpty());
+  EXPECT_FALSE(ended[0].completedAtMs);
+  EXPECT_FALSE(ended[0].toJson().contains(QStringLiteral("ringsPlayed")));
+}
+
 class AnswersAfterRings : public FarEndTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(AnswersAfterRings, RingbackBurstsThenTheAnswerAndTheTalk) {

@@ -24,22 +24,22 @@ int16_t clip(double v) {
 
 }  // namespace
 
-LineTone::LineTone(const ToneSpec& spec, double dbm0) {
-  const bool pair = spec.secondFrequency > 0;
+LineTone::LineTone(const ToneSpec& tone, double dbm0) {
+  const bool pair = tone.secondFrequency > 0;
   const double peak = synth::dbm0ToRms(pair ? dbm0 - 3.0103 : dbm0) * std::numbers::sqrt2;
-  int64_t length = periodOf(spec.frequency);
-  if (pair) length = std::lcm(length, periodOf(spec.secondFrequency));
+  int64_t length = periodOf(tone.frequency);
+  if (pair) length = std::lcm(length, periodOf(tone.secondFrequency));
   period_.resize(static_cast<size_t>(length));
   for (int64_t k = 0; k < length; ++k) {
     const double t = 2 * std::numbers::pi * static_cast<double>(k) / kRate;
-    double v = std::sin(spec.frequency * t);
-    if (pair) v += std::sin(spec.secondFrequency * t);
+    double v = std::sin(tone.frequency * t);
+    if (pair) v += std::sin(tone.secondFrequency * t);
     period_[static_cast<size_t>(k)] = clip(peak * v);
   }
-  if (spec.cadenceMs.size() >= 2) {
+  if (tone.cadenceMs.size() >= 2) {
     cycle_ = 0;
-    for (size_t i = 0; i < spec.cadenceMs.size(); ++i) {
-      steps_.push_back(int64_t{spec.cadenceMs[i]} * kRate / 1000);
+    for (size_t i = 0; i < tone.cadenceMs.size(); ++i) {
+      steps_.push_back(int64_t{tone.cadenceMs[i]} * kRate / 1000);
       cycle_ += steps_.back();
       if (i % 2 == 0) lastOnEnd_ = cycle_;
     }

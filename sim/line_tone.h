@@ -22,7 +22,7 @@ class LineTone {
   static constexpr int kRate = 8000;
 
   LineTone() = default;
-  LineTone(const ToneSpec& spec, double dbm0);
+  LineTone(const ToneSpec& tone, double dbm0);
 
   // Writes the tone's samples from `offset` (samples since the tone began)
   // into `out`, silent in the cadence's off parts.

@@ -67,7 +67,10 @@ class VirtualExchange {
   void setCallEnded(CallEnded callback) { callEnded_ = std::move(callback); }
   void setTransferred(Transferred callback) { transferred_ = std::move(callback); }
 
+  // Channel `channel`'s far end (1..8; others give channel 1's).
   FarEnd& farEnd(int channel);
+  // A channel's line prefix changed in the dialer's settings.
+  void setLinePrefix(int channel, const QString& prefix) { farEnd(channel).setLinePrefix(prefix); }
   const Scenario& scenario() const { return *scenario_; }
   int callsEnded() const { return callsEnded_; }
 
