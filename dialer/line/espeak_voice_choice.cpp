@@ -4,6 +4,7 @@
 
 #include "common/settings_store.h"
 #include "dialer/line/espeak_voice.h"
+#include "dialer/line/sound_device.h"
 #include "dialer/line/speech_synth.h"
 
 namespace doruzudo {
@@ -65,6 +66,16 @@ void chooseVoice(SettingsStore* store, const VoiceEntry& entry,
   for (EspeakVoice* voice : voices) {
     if (voice) voice->setVoiceName(entry.voice);
   }
+}
+
+int channelOfSpeechOutput(const QString& description, int osKind) {
+  return channelOfInputDevice(description, osKind);
+}
+
+bool isTestVoiceOutput(const QString& description) {
+  constexpr int kModernNaming = 5;
+  return description.split(u' ').first() == QLatin1String("Alto-falantes") &&
+         channelOfSpeechOutput(description, kModernNaming) == 0;
 }
 
 }  // namespace doruzudo

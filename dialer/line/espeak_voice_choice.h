@@ -11,6 +11,10 @@
 // kDefaultVoiceKey in the settings store with the editor write protocol;
 // any other choice writes nothing. Then the chosen voice goes to every voice.
 //
+// The outputs: a channel's voice always speaks into its own line, so the
+// output list only decides, for the window, which output serves which
+// channel and which one the test voice takes (the PC's own speakers).
+//
 // Thread-safety: main thread only (speechVoices() takes the synthesis lock).
 #pragma once
 
@@ -48,5 +52,13 @@ QString defaultVoiceToken(const QString& description);
 // they were.
 void chooseVoice(SettingsStore* store, const VoiceEntry& entry,
                  std::span<EspeakVoice* const> voices);
+
+// The channel (1..8) whose line an output described so is, or 0: with the
+// modern naming (osKind 5) the description's last word without "(" and ")",
+// otherwise the whole description, must be "MD01" .. "MD08".
+int channelOfSpeechOutput(const QString& description, int osKind);
+// Whether an output (modern naming) is the PC's own speakers, for the test
+// voice: its first word is "Alto-falantes" and it is no channel's line.
+bool isTestVoiceOutput(const QString& description);
 
 }  // namespace doruzudo

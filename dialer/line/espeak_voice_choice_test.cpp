@@ -78,5 +78,29 @@ TEST_F(VoiceChoiceTest, AnyOtherVoiceChangesTheVoicesOnly) {
   EXPECT_EQ(a.voiceName(), QStringLiteral("pt"));
 }
 
+TEST(SpeechOutputs, WhichChannelOrTheTestVoiceAnOutputServes) {
+  const struct {
+    const char* description;
+    int osKind;
+    int channel;
+    bool testVoice;
+  } cases[] = {
+      {"Alto-falantes (MD04)", 5, 4, false},
+      {"Alto-falantes (2- MD08)", 5, 8, false},
+      {"Alto-falantes (Realtek High Definition Audio)", 5, 0, true},
+      {"Alto-falantes", 5, 0, true},
+      {"Fones de ouvido (MD02)", 5, 2, false},
+      {"Fones de ouvido (USB Audio)", 5, 0, false},
+      {"MD03", 4, 3, false},
+      {"Alto-falantes (MD03)", 4, 0, false},
+      {"MD09", 5, 0, false},
+  };
+  for (const auto& c : cases) {
+    const QString d = QString::fromUtf8(c.description);
+    EXPECT_EQ(channelOfSpeechOutput(d, c.osKind), c.channel) << c.description;
+    if (c.osKind == 5) EXPECT_EQ(isTestVoiceOutput(d), c.testVoice) << c.description;
+  }
+}
+
 }  // namespace
 }  // namespace doruzudo
