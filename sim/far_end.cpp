@@ -128,6 +128,13 @@ void FarEnd::listen(std::span<const int16_t> played, int64_t from) {
   }
 }
 
+CallTruth FarEnd::callSoFar() const {
+  CallTruth call = call_;
+  if (ringingFrom_) call.ringsPlayed = ringback_.ringsBegun(pos_ - *ringingFrom_);
+  if (!call.completedAtMs && phase_ == Phase::Dialing) call.dialed = digits_;
+  return call;
+}
+
 // --- the line ---------------------------------------------------------------
 
 void FarEnd::lineEvent(LineEvent event, int64_t at) {

@@ -120,6 +120,9 @@ class FarEnd {
   QString digits() const { return phase_ == Phase::PbxDialing ? extension_ : digits_; }
   // The current call, or the last one once on-hook.
   const CallTruth& call() const { return call_; }
+  // The current call as it stands now (rings so far, the keys heard while
+  // still dialing), for a run that ends with the line off-hook.
+  CallTruth callSoFar() const;
 
  private:
   struct Source {

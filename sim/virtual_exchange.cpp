@@ -30,6 +30,8 @@ VirtualExchange::VirtualExchange(Scheduler& scheduler, Scenario scenario, Exchan
 }
 
 VirtualExchange::~VirtualExchange() {
+  callEnded_ = nullptr;  // what it reaches may be gone already
+  endRun();
   if (port_) port_->removeObserver(observer_);
   for (Line& l : lines_) {
     if (l.audio) l.audio->setFrameHook(nullptr);
@@ -102,7 +104,18 @@ Status VirtualExchange::openTruth(const QString& path) {
   return truthStatus_;
 }
 
+void VirtualExchange::endRun() {
+  if (runEnded_) return;
+  tick_->stop();
+  for (int channel = 1; channel <= kChannelCount; ++channel) {
+    const FarEnd& f = farEnd(channel);
+    if (f.phase() != FarEnd::Phase::OnHook) ended(channel, f.callSoFar());
+  }
+  runEnded_ = true;
+}
+
 void VirtualExchange::ended(int channel, CallTruth call) {
+  if (runEnded_) return;
   call.offHookAt = line(channel).offHookAt;
   ++callsEnded_;
   if (truth_.isOpen()) {

@@ -74,6 +74,11 @@ class VirtualExchange {
   const Scenario& scenario() const { return *scenario_; }
   int callsEnded() const { return callsEnded_; }
 
+  // The end of the run: the calls still in progress are written down as they
+  // stand (without onHookAtMs) and handed to callEnded; nothing is written or
+  // told after it. The destructor does it too, writing only.
+  void endRun();
+
   // One 20 ms step of the lines without audio (the timer calls it).
   void tick();
 
@@ -100,6 +105,7 @@ class VirtualExchange {
   CallEnded callEnded_;
   Transferred transferred_;
   int callsEnded_ = 0;
+  bool runEnded_ = false;
   std::vector<int16_t> frame_;  // scratch for one frame
 };
 

@@ -136,6 +136,26 @@ TEST_F(ExchangeTest, ALineWithoutAudioRunsOnTheExchangesOwnTick) {
   EXPECT_NEAR(static_cast<double>(*calls[0].onHookAtMs), 10000, 20);
 }
 
+TEST_F(ExchangeTest, TheEndOfTheRunWritesTheCallsStillOnTheLine) {
+  start("* ring");
+  port.Hid_Write(1, LineCommand::OffHook);
+  scheduler.advance(1000);
+  play(1, simtest::dtmf("44"));
+  scheduler.advance(10000);  // complete at about 4.2 s, two rings begun
+  port.Hid_Write(5, LineCommand::OffHook);
+  scheduler.advance(20);
+  exchange->endRun();
+  port.Hid_Write(1, LineCommand::OnHook);
+  scheduler.advance(20);
+  const auto lines = truthLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0][QStringLiteral("dialed")].toString(), "44");
+  EXPECT_EQ(lines[0][QStringLiteral("ringsPlayed")].toInt(), 2);
+  EXPECT_FALSE(lines[0].contains(QStringLiteral("onHookAtMs")));
+  EXPECT_EQ(lines[1][QStringLiteral("channel")].toInt(), 5);
+  EXPECT_EQ(calls.size(), 2u);
+}
+
 TEST(TruthLog, AnUnwritableFileIsAnErrorAndAbsentFactsAreLeftOut) {
   doruzudo::testing::TempDir dir;
   TruthLog log;
