@@ -96,7 +96,8 @@ void FarEnd::process(std::span<const int16_t> played, std::span<int16_t> out) {
     render(out.subspan(done, n));
     const int64_t from = pos_;
     pos_ = end;
-    if (done < played.size()) listen(played.subspan(done, std::min(n, played.size() - done)), from);
+    const size_t given = done < played.size() ? std::min(n, played.size() - done) : 0;
+    listen(played.subspan(std::min(done, played.size()), given), n, from);
     done += n;
     fireDue();
   }
@@ -116,8 +117,16 @@ void FarEnd::render(std::span<int16_t> out) {
   noise_.addTo(out);
 }
 
-void FarEnd::listen(std::span<const int16_t> played, int64_t from) {
-  if (decoding_) decoder_.process(played);
+void FarEnd::listen(std::span<const int16_t> played, size_t n, int64_t from) {
+  if (decoding_) {
+    decoder_.process(played);
+    static const std::vector<int16_t> kQuiet(kFrame, 0);
+    for (size_t left = n - played.size(); left > 0;) {  // missing: silence
+      const size_t k = std::min(left, kQuiet.size());
+      decoder_.process(std::span<const int16_t>(kQuiet).first(k));
+      left -= k;
+    }
+  }
   if (!listening_) return;
   for (size_t i = played.size(); i-- > 0;) {
     if (std::abs(played[i]) >= kSoundThreshold) {

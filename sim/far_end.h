@@ -143,7 +143,8 @@ class FarEnd {
   int64_t nextEventAt() const;
   void fireDue();
   void render(std::span<int16_t> out);
-  void listen(std::span<const int16_t> played, int64_t from);
+  // The dialer's audio of the `n` samples from `from` (`played` may be shorter).
+  void listen(std::span<const int16_t> played, size_t n, int64_t from);
   int64_t ms(int64_t position) const { return (position - callStart_) * 1000 / kRate; }
   int64_t samplesOf(double seconds) const { return static_cast<int64_t>(seconds * kRate + 0.5); }
 

@@ -112,6 +112,17 @@ INSTANTIATE_TEST_SUITE_P(
                    "0", "noringback", 3000}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(FarEndTest, AudioNotGivenCountsAsSilenceAndKeepsTheKeysInTime) {
+  start("555* ring");
+  event(FarEnd::LineEvent::OffHook);
+  std::vector<int16_t> out(8000);
+  far->process({}, out);  // a second with nothing from the dialer
+  const double last = dialKeys(*this, "5551234", 0);
+  run(3200);
+  ASSERT_TRUE(far->call().completedAtMs);
+  EXPECT_NEAR(static_cast<double>(*far->call().completedAtMs), last + 3000, 40);
+}
+
 TEST_F(FarEndTest, HangingUpWhileDialingLeavesTheKeysHeardAndNoBehaviour) {
   start("* ring");
   event(FarEnd::LineEvent::OffHook);
