@@ -4,7 +4,8 @@
 //
 // Times are milliseconds since the dialer took the line off-hook (line time);
 // offHookAt is the scheduler's wall-clock time of that moment, when known.
-// Absent fields did not happen. Example:
+// Absent fields did not happen. Example (in a readable order; the file has
+// the names sorted):
 //   {"channel":3,"offHookAt":"2026-03-25T09:00:05.500","dialed":"01133334444",
 //    "behaviour":"answer","scenarioLine":4,"completedAtMs":4900,"ringsPlayed":2,
 //    "answeredAtMs":11400,"messageEndedAtMs":19020,

@@ -19,14 +19,17 @@
 //        noringback   nothing (line noise only);
 //        ring         ringback;
 //        answer       ringback until answerPauseMs after the last burst of ring
-//                     N (no ringback for rings=0); the party speaks for `talk`
-//                     seconds (or stays silent), then waits for the dialer's
-//                     message to end (its audio silent for messageSilenceMs after
-//                     sound). After the first message it presses `keys` from
-//                     keydelay on (each keyOnMs long, keyGapMs apart); after each
-//                     later message (the dialer asking again) it speaks again.
-//                     With `hangup` it hangs up that long after the latest
-//                     message end and the line gives busy tone (or silence).
+//                     N (a ring is one whole cadence of the plan: two bursts in
+//                     a double ring; no ringback for rings=0); the party speaks
+//                     for `talk` seconds (or stays silent), then waits for the
+//                     dialer's message to end: the message has ended once its
+//                     audio has been silent for messageSilenceMs after sound,
+//                     and the keys and the hang-up count from that moment.
+//                     After the first message it presses `keys` from keydelay
+//                     on (each keyOnMs long, keyGapMs apart); after each later
+//                     message (the dialer asking again) it speaks again. With
+//                     `hangup` it hangs up that long after the latest message
+//                     end and the line gives busy tone (or silence).
 //   3. a hook-flash puts the party on hold (its plans are dropped): after the
 //      flash the PBX plays dial tone until the first extension key, decodes
 //      the extension, and once it is complete (digitTimeoutMs without a key,
