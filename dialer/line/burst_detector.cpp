@@ -68,6 +68,9 @@ void BurstDetector::endOfBlock(double power) {
   floor_.update(smooth);
   const bool active = power > std::max(floor_.power() * on_ratio_, min_power_);
 
+  if (block_ == 0) opening_power_ = power >= min_power_ ? power : 0;
+  if (opening_power_ > 0) checkOpening(power, active);
+
   if (!in_burst_ && active) {
     in_burst_ = true, steady_ = false;
     first_block_ = last_active_ = block_;
@@ -80,8 +83,27 @@ void BurstDetector::endOfBlock(double power) {
       checkLongBurst();
     }
   }
-  if (!in_burst_) trimHistory(block_ - 1);
+  if (!in_burst_ && opening_power_ <= 0) trimHistory(block_ - 1);
   ++block_;
+}
+
+void BurstDetector::checkOpening(double power, bool active) {
+  // The stream opened on a sound, which the floor took for the background. If
+  // the level then falls well under it, that sound was a burst after all.
+  if (active || block_ >= max_blocks_) {
+    opening_power_ = 0;  // it was background: something louder came, or it lasted
+    opening_quiet_ = 0;
+    return;
+  }
+  if (power * on_ratio_ >= opening_power_) {
+    opening_quiet_ = 0;
+    return;
+  }
+  if (++opening_quiet_ < hangover_blocks_) return;
+  const int64_t end = block_ - opening_quiet_ + 1;
+  opening_power_ = 0, opening_quiet_ = 0;
+  burst_floor_ = floor_.power();
+  report(0, end, true);
 }
 
 void BurstDetector::trimHistory(int64_t from_block) {

@@ -18,8 +18,9 @@
 //     background and dropped; a steady burst that is not tonal, a noise burst,
 //     is not reported; frequencies below `min_frequency_hz`, mains hum, are not
 //     reported).
-// Sound already present when the stream starts is background until it changes
-// (tone_level.h): feed the decoder from the moment the line is opened.
+// Sound already present when the stream opens is taken for the background; if
+// the level then falls well under it within `max_burst_ms`, it is reported as
+// a burst from the first sample (a recording that starts within a tone).
 //
 // How: 5 ms blocks. A burst starts when a block's power is `on_db` above the
 // background floor (tone_level.h) and above `min_level_dbm0`, and ends after
@@ -82,6 +83,7 @@ class BurstDetector {
   void endOfBlock(double power);
   void endBurst(int64_t last_block);
   void checkLongBurst();
+  void checkOpening(double power, bool active);
   void trimHistory(int64_t from_block);
   // Reports the burst of blocks [first, end) (its end measured within the
   // blocks when `refine_end`, else cut at the block boundary).
@@ -113,6 +115,10 @@ class BurstDetector {
   bool steady_ = false;  // a long burst found to be a tone or noise
   int64_t first_block_ = 0, last_active_ = 0;
   double burst_floor_ = 0;
+  // A sound that was there when the stream opened: its power (0: none, or
+  // settled) and how many blocks have been well under it.
+  double opening_power_ = 0;
+  int opening_quiet_ = 0;
 };
 
 }  // namespace doruzudo

@@ -43,6 +43,20 @@ void SilenceDetector::processBlock(double power) {
   endOfBlock(power);
 }
 
+bool SilenceDetector::openingGoesOn(double power, bool loud) {
+  // The stream opened on a sound, which the floor took for the background: it
+  // is sound if the level falls well under it, background (silence from the
+  // first sample) if it lasts or something louder comes.
+  if (loud || blocks_ >= max_sound_blocks_) {
+    opening_power_ = 0;
+    return false;  // silent from the first sample, as for any line
+  }
+  if (power * sound_ratio_ >= opening_power_) return true;
+  opening_power_ = 0;
+  silent_ = true, reported_ = false, silence_start_ = position_ - kBlock, loud_blocks_ = 0;
+  return true;
+}
+
 void SilenceDetector::endOfBlock(double power) {
   std::rotate(smooth_, smooth_ + 1, smooth_ + 4);
   smooth_[3] = power;
@@ -52,6 +66,9 @@ void SilenceDetector::endOfBlock(double power) {
   floor_.update(smooth);
   const bool loud = power > std::max(floor_.power() * sound_ratio_, min_power_);
   const int64_t block_start = position_ - kBlock;
+
+  if (blocks_ == 1 && power >= min_power_) opening_power_ = power;
+  if (opening_power_ > 0 && openingGoesOn(power, loud)) return;
 
   if (!silent_) {
     if (!loud) {

@@ -10,7 +10,9 @@
 // floor (tone_level.h) or under `min_level_dbm0`: line noise and hum are
 // silence, and so, after some seconds, is a continuous tone (the floor learns
 // it; sound without a break for `max_steady_sound_ms` is taken as the new
-// background at once). The line counts as silent from the first sample.
+// background at once). The line counts as silent from the first sample, unless
+// it opens on a sound that soon falls well quieter: then the silence starts
+// there.
 // Thread-safety: a plain object used from one thread; callbacks run inside process().
 #pragma once
 
@@ -52,6 +54,7 @@ class SilenceDetector {
 
  private:
   void endOfBlock(double power);
+  bool openingGoesOn(double power, bool loud);
 
   Options options_;
   StartCallback on_start_;
@@ -74,6 +77,7 @@ class SilenceDetector {
   int sound_blocks_ = 0;  // blocks of the current sound
   double quietest_ = 0;   // its quietest smoothed power
   int max_sound_blocks_ = 1000;
+  double opening_power_ = 0;  // a sound the stream opened on, until it is settled
 };
 
 }  // namespace doruzudo

@@ -99,3 +99,41 @@ TEST(ToneDecoder, ResetStartsOverAtPositionZero) {
 
 }  // namespace
 }  // namespace doruzudo
+
+namespace doruzudo {
+namespace {
+
+// A recording that starts within a ring: the ring is a burst from the first
+// sample and the silence starts where it ends.
+TEST(ToneDecoder, StreamOpeningWithinABurst) {
+  for (double noise : {-200.0, -50.0}) {
+    Signal s;
+    s.tone(425, -15, 700).silence(4000).tone(425, -15, 1000).silence(600);
+    if (noise > -100) s.addNoise(synth::Noise::White, noise, 3);
+    struct Burst {
+      double f;
+      int ms;
+      int64_t start;
+    };
+    std::vector<Burst> bursts;
+    std::vector<int64_t> silences;
+    ToneDecoder d;
+    ToneDecoder::Callbacks cb;
+    cb.frequency = [&](double f, double, int ms, int64_t start) {
+      bursts.push_back({f, ms, start});
+    };
+    cb.silence_start = [&](int64_t start) { silences.push_back(start); };
+    d.setCallbacks(cb);
+    d.process(s.pcm());
+    ASSERT_EQ(bursts.size(), 2u) << noise;
+    EXPECT_NEAR(bursts[0].f, 425, 1);
+    EXPECT_NEAR(bursts[0].ms, 700, 3);
+    EXPECT_NEAR(bursts[0].start, 0, 24);
+    EXPECT_NEAR(bursts[1].ms, 1000, 3);
+    EXPECT_NEAR(bursts[1].start, 37600, 24);
+    EXPECT_EQ(silences, (std::vector<int64_t>{5600, 45600})) << noise;
+  }
+}
+
+}  // namespace
+}  // namespace doruzudo
