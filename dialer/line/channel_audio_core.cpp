@@ -181,6 +181,7 @@ void ChannelAudioCore::fillPlayback() {
 
 void ChannelAudioCore::reportPlayDone() {
   const int64_t left = static_cast<int64_t>(playback_.poppedTotal()) - outputLatency();
+  const bool alive = deviceAlive();
   std::vector<Player> done;
   for (int i = 0; i < kPlayerCount; ++i) {
     const auto p = static_cast<Player>(i);
@@ -190,7 +191,7 @@ void ChannelAudioCore::reportPlayDone() {
       done.push_back(p);
     }
     const std::optional<int64_t> end = mixer_.finishedAt(p);
-    if (s.playing && end && left >= *end) {
+    if (s.playing && (!alive || (end && left >= *end))) {
       mixer_.stop(p);
       s.playing = false;
       done.push_back(p);

@@ -17,7 +17,7 @@
 //      mix (silence when none plays);
 //   4. reports play-done for each playback whose last sample has left the
 //      device: the device has taken it from the ring and outputLatency()
-//      more samples since.
+//      more samples since (or at once when the device's stream has died).
 // A stopped playback reports play-done at the next tick.
 //
 // Thread-safety: main thread only, apart from the two rings, which the
@@ -100,6 +100,9 @@ class ChannelAudioCore : public ChannelAudio {
   // Samples flow through the device (players may start): by default as soon
   // as it is open.
   virtual bool deviceRunning() const { return devicesOpen(); }
+  // False once a started stream has died (the card was unplugged): what the
+  // players still hold will never leave, so their playbacks end at once.
+  virtual bool deviceAlive() const { return true; }
   virtual void deviceStep() {}
   // Samples that go on playing after the device took them from the ring.
   virtual int64_t outputLatency() const { return 0; }

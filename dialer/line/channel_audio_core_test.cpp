@@ -38,6 +38,7 @@ class FakeCard final : public ChannelAudioCore {
   std::vector<int16_t> input;   // what the line delivers, consumed per period
   std::vector<int16_t> output;  // what the card played
   bool stalled = false;         // the main thread stops ticking
+  bool dead = false;            // the stream died: no more periods
 
  protected:
   Status startDevice() override {
@@ -46,10 +47,12 @@ class FakeCard final : public ChannelAudioCore {
     return Status::Ok();
   }
   int64_t outputLatency() const override { return latency_; }
+  bool deviceAlive() const override { return !dead; }
   size_t playbackAheadSamples() const override { return kRate / 10; }
 
  private:
   void period() {
+    if (dead) return;
     if (stalled) stopTicking();
     std::vector<int16_t> block(kPeriod, 0);
     const size_t n = std::min(input.size() - taken_, block.size());
@@ -117,6 +120,19 @@ TEST_F(CardChannel, PlayDoneWaitsForTheOutputLatency) {
   // Done within a tick and a period after the last sample plus the latency.
   EXPECT_GE(events.doneAtOutput[0], end + 2205);
   EXPECT_LE(events.doneAtOutput[0], end + 2205 + 2 * 882 + 441);
+}
+
+// A card unplugged mid-playback takes no more samples: the playback ends
+// (play-done at the next tick) instead of waiting for ever.
+TEST_F(CardChannel, APlaybackOnADeadStreamEnds) {
+  const std::vector<int16_t> message(80000, 5000);  // 10 s
+  ASSERT_TRUE(card.playSamples(Player::Message, message, 8000).ok());
+  clock.advance(1000);
+  EXPECT_TRUE(events.doneAtOutput.empty());
+  card.dead = true;
+  clock.advance(20);
+  EXPECT_EQ(events.doneAtOutput.size(), 1u);
+  EXPECT_FALSE(card.playing(Player::Message));
 }
 
 TEST_F(CardChannel, RecordsAtTheFormatsRate) {

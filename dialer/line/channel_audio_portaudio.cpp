@@ -133,6 +133,10 @@ Status ChannelAudioPortAudio::openDevices(const QString& inputName, const QStrin
   return Status::Ok();
 }
 
+bool ChannelAudioPortAudio::deviceAlive() const {
+  return !started_ || Pa_IsStreamActive(stream_) == 1;
+}
+
 Status ChannelAudioPortAudio::startDevice() {
   if (!stream_) return Status::Error(QStringLiteral("the channel's sound device is not open"));
   const PaError e = Pa_StartStream(stream_);

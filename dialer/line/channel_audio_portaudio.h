@@ -80,6 +80,7 @@ class ChannelAudioPortAudio final : public ChannelAudioCore {
  protected:
   Status startDevice() override;
   bool deviceRunning() const override { return started_; }
+  bool deviceAlive() const override;
   int64_t outputLatency() const override { return latency_; }
   size_t playbackAheadSamples() const override { return kRate * kAheadMs / 1000; }
 
