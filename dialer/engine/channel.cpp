@@ -1,6 +1,4 @@
-// Channel: construction, the timers, the routing of component events, and
-// the handlers of call progress, the answered-call script, transfer and
-// recording, which for now only keep their timers quiet.
+// Channel: construction, the timers and the routing of component events.
 #include "dialer/engine/channel.h"
 
 #include "common/event_log.h"
@@ -52,12 +50,19 @@ Channel::Channel(int number, const EngineEnvironment& env, Engine& engine)
 }
 
 Channel::~Channel() {
-  if (releaseWait_) env_.scheduler->cancel(releaseWait_);
+  cancelPending();
   audio().setListener(nullptr);
   if (Voice* voice = env_.voice.at(number_ - 1)) voice->setEndStream({});
 }
 
 // --- helpers -------------------------------------------------------------
+
+void Channel::cancelPending() {
+  for (uint64_t* id : {&releaseWait_, &repeatPause_, &recordingStop_}) {
+    if (*id) env_.scheduler->cancel(*id);
+    *id = 0;
+  }
+}
 
 void Channel::log(const QString& message) const {
   env_.log->AddMsg(message);
@@ -117,43 +122,5 @@ void Channel::silenceStart(int64_t) {
 void Channel::silenceEnd(int64_t, int) {
   tCanalSilenceEnd();
 }
-
-// --- call progress, the answered call, transfer and recording --------------
-// Not handled yet: events are ignored and a timer that fires only stops itself.
-
-void Channel::PlayPlayDone() {}
-void Channel::PlayRamalPlayDone() {}
-void Channel::RepAudioPlayDone() {}
-void Channel::SpVoiceEndStream() {}
-void Channel::tCanalDTMF(int) {}
-void Channel::tCanalFrequencyDetected(double, int) {}
-void Channel::tCanalSilenceStart() {}
-void Channel::tCanalSilenceEnd() {}
-
-void Channel::tSilencioTimer() {
-  timer(tSilencio).stop();
-}
-void Channel::tTccTimer() {
-  timer(tTcc).stop();
-}
-void Channel::tAudioTimer() {
-  timer(tAudio).stop();
-}
-void Channel::TimeOutTimer() {
-  timer(TimeOut).setInterval(4000);
-  timer(TimeOut).stop();
-}
-void Channel::tZeroTimer() {
-  timer(tZero).stop();
-}
-void Channel::tTransTimer() {
-  timer(tTrans).stop();
-}
-void Channel::tTempoMaxTimer() {
-  timer(tTempoMax).stop();
-}
-// tSilence does not stop itself: while a recording cannot be ended it tries
-// again every 10 s.
-void Channel::tSilenceTimer() {}
 
 }  // namespace doruzudo

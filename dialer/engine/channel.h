@@ -54,6 +54,26 @@
 // "Inicia Discagem", instead of spending its list's attempts on calls it
 // cannot dial.
 //
+// Call progress (channel_progress.cpp) classes the tone decoder's bursts:
+// ringback, short ringback, voice and busy, each by inclusive frequency and
+// duration bounds; tTcc, tSilencio, tComuta and tAudio supervise them and
+// the outcome goes to the number's row. tAudio answers: the message starts
+// (spoken or played); a message that cannot start is logged and the call
+// released. The answer stops tTcc too, so a call is never answered twice.
+//
+// The answered call (channel_script.cpp): the message end moves the row to
+// the campaign's result table and TimeOut waits for keys; the call mode then
+// records, transfers or hangs up. Key 0 repeats the message only while the
+// wait lasts (before the mode's action); a repeat that cannot play is logged
+// and the wait goes on. An option answer that cannot be stored is logged and
+// the call ends as it would have. A message end outside an answered call
+// (a speech the release cut short) only clears Speaking.
+//
+// Transfer (channel_transfer.cpp) and party recording
+// (channel_recording.cpp): every path ends in the release, also when the
+// recording does not start (released 50 ms later), when its row cannot be
+// completed, or when the device dropped it (tTempoMax still ends it).
+//
 // The release waits for the message and reply players to stop after telling
 // them to, at most 5 s (a continuation; past 5 s it logs and goes on), then
 // stops the timers, puts the line on-hook and starts tCall. The play-done
@@ -190,11 +210,49 @@ class Channel final : private ChannelAudio::Listener {
   void numberComplete();
   bool playDigit(QChar digit);
 
+  // Call progress parts (channel_progress.cpp).
+  bool ringBurst();  // true when it abandons the call (no answer)
+  void busyBurst();
+  // Stores `result` as the Status of the number's row; false when it failed.
+  bool storeResult(const QString& result);
+  // Starts the message: the text spoken, or the audio file played.
+  Status startMessage();
+  bool spokenMessage() const { return settings().TextoHab == QStringLiteral("SIM"); }
+
+  // Answered-call script parts (channel_script.cpp).
+  void messageEnded(bool spoken);
+  void startWait();  // TimeOut, with the wait of the mode
+  void endWait();    // TimeOut back to 4000 ms and off, no repeat pending
+  void moveRow();
+  bool messagePlaying() const;
+  int optionOf(int key) const;
+  void registerOption(int option);
+  void key9();
+  void key0();
+  void repeatSpoken(const QString& error);
+  bool repeatFile(const QString& error);
+  void hangUp();
+  void announceAndTransfer();
+  QString announcementFile() const;
+
+  // Transfer parts (channel_transfer.cpp).
+  void flashAndTransfer(int extraMs);
+  void playExtensionDigit();
+
+  // Party recording parts (channel_recording.cpp).
+  void startRecording();
+  void recordingBusyBurst();
+  void endRecording();
+  void FinalizaC();  // completes the recording's registro row
+
   // Release parts (channel_release.cpp).
   void waitForPlayers();
   void finishRelease();
+  void endCallScript();
+  void cancelPending();  // the continuations: the release's wait, a repeat, a Stop
 
   ChannelAudio& audio() const { return *env_.audio.at(number_ - 1); }
+  Voice* voice() const { return env_.voice.at(number_ - 1); }
   // Every play of the channel goes through here: a new play's end counts
   // even if the release stopped the player's previous play.
   Status playOn(Player player, const QString& file);
@@ -216,6 +274,13 @@ class Channel final : private ChannelAudio::Listener {
   QString prefix_;                    // the line prefix of the number being dialed
   int prefixPos_ = 0;                 // prefix digits started so far
   int mailKind_ = 0;                  // the notice tSendEmail will send
+  // The wait for keys after the message has ended in an action (the mode's,
+  // an option's or key 9's): key 0 no longer repeats the message.
+  bool waitEnded_ = false;
+  uint64_t repeatPause_ = 0;      // the pause before a spoken repeat, when pending
+  bool transferDialing_ = false;  // the extension's digits are being played
+  QString extension_;             // the extension being dialed
+  uint64_t recordingStop_ = 0;    // the recorder's Stop, when pending
   // The release: the wait for the players, when one is pending.
   uint64_t releaseWait_ = 0;
   int releaseWaitedMs_ = 0;

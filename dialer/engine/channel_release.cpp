@@ -66,6 +66,7 @@ void Channel::waitForPlayers() {
 void Channel::finishRelease() {
   for (int id = tDisca; id <= tTempoMax; ++id) timer(static_cast<TimerId>(id)).stop();
   resumeAfterSettling_ = false;
+  endCallScript();
   state_.Idle = true;
   log(QStringLiteral("Desconectando Canal %1").arg(number_));
   lineCommand(LineCommand::OnHook);
@@ -77,6 +78,18 @@ void Channel::finishRelease() {
   timer(tCall).start();
 }
 
+// What the answered call's script left pending ends with the call: a spoken
+// repeat still in its pause, the extension's digits.
+void Channel::endCallScript() {
+  if (repeatPause_) {
+    env_.scheduler->cancel(repeatPause_);
+    repeatPause_ = 0;
+    state_.Speaking = false;
+  }
+  waitEnded_ = false;
+  transferDialing_ = false;
+}
+
 void Channel::startDialing() {
   if (!inCall_) timer(tCall).start();
 }
@@ -85,9 +98,9 @@ void Channel::shutdown() {
   audio().setListener(nullptr);  // no more events: a digit's play-done dials nothing more
   if (Voice* voice = env_.voice.at(number_ - 1)) voice->setEndStream({});
   for (auto& t : timers_) t->stop();
-  if (releaseWait_) env_.scheduler->cancel(releaseWait_);
-  releaseWait_ = 0;
+  cancelPending();
   resumeAfterSettling_ = false;
+  endCallScript();
   stopAfterRelease_ = false;
 }
 

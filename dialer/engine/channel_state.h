@@ -42,6 +42,24 @@ inline const QString kTransferring = QStringLiteral("Transferindo");
 inline const QString kWaiting = QStringLiteral("Aguardando");
 }  // namespace label
 
+// The call modes (ChannelSettings::Trans): what the answered call does
+// after its message. Two of them carry the channel number.
+namespace mode {
+inline const QString kTransfer = QStringLiteral("SIM");          // transfer to Ramal
+inline const QString kHangUp = QStringLiteral("NÃO");            // hang up
+inline const QString kRecord = QStringLiteral("Disque Opnião");  // record the party
+inline const QString kContact = QStringLiteral("Contato");       // option keys 1 and 2
+inline const QString kSurvey = QStringLiteral("PesqOpniao");     // option keys 1 to 3
+// Transfer on key 9, else hang up: "NoveC<n>".
+inline QString nine(int channel) {
+  return QStringLiteral("NoveC") + QString::number(channel);
+}
+// Transfer unless the time lies in a transfer-block window: "ConsBloqueioC<n>".
+inline QString blockCheck(int channel) {
+  return QStringLiteral("ConsBloqueioC") + QString::number(channel);
+}
+}  // namespace mode
+
 struct ChannelState {
   QString Status = status::kWaiting;
   int64_t RowCode = 0;  // código of the telefones row being worked

@@ -23,6 +23,15 @@ int blockedPeriod(const ChannelSettings& settings, const QTime& timeOfDay) {
   return 0;
 }
 
+bool inTransferBlockWindow(const GeneralSettings& settings, const QTime& timeOfDay) {
+  const QTime time = wholeSeconds(timeOfDay);
+  for (const TimeWindow& window : settings.HoraWindows) {
+    if (!window.start.isValid() || !window.end.isValid()) continue;
+    if (window.start <= time && time <= window.end) return true;
+  }
+  return false;
+}
+
 QTime wholeSeconds(const QTime& time) {
   return QTime(time.hour(), time.minute(), time.second());
 }

@@ -1,5 +1,6 @@
 // The rules a dialing step applies before it takes a number: the date
-// window, the blocked periods of the day and the attempt limit.
+// window, the blocked periods of the day and the attempt limit; and the
+// transfer-block windows of an answered call.
 // Pure functions; thread-safe.
 #pragma once
 
@@ -23,6 +24,11 @@ bool insideDateWindow(const ChannelSettings& settings, const QDateTime& now);
 // later than its end (22:00 to 06:00) blocks nothing. An unset bound blocks
 // nothing.
 int blockedPeriod(const ChannelSettings& settings, const QTime& timeOfDay);
+
+// Whether the time of day (taken in whole seconds) lies in one of the four
+// transfer-block windows, HoraIni <= time <= HoraFim. An unset bound blocks
+// nothing.
+bool inTransferBlockWindow(const GeneralSettings& settings, const QTime& timeOfDay);
 
 // The time of day in whole seconds.
 QTime wholeSeconds(const QTime& time);

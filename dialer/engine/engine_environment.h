@@ -19,6 +19,7 @@
 namespace doruzudo {
 
 class CallDatabase;
+class CallRecorder;
 class ChannelAudio;
 class ChannelView;
 class EventLog;
@@ -42,6 +43,9 @@ struct EngineEnvironment {
   // function) means "not connected": each database step then fails with its
   // own log line, as it does when a statement fails.
   std::function<CallDatabase*()> database;
+  // Records the party in mode "Disque Opnião" (may be null: such a call is
+  // then released when the recording would start).
+  CallRecorder* recorder = nullptr;
   SettingsStore* settings = nullptr;  // the settings file (may be null)
   MailPort* mail = nullptr;           // may be null: notices are then not sent
   // Channel n's settings at [n - 1] and the general ones (required); owned

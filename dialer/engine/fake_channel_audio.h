@@ -63,6 +63,7 @@ class FakeChannelAudio final : public ChannelAudio {
   }
   bool streaming() const override { return streaming_; }
   Status startRecording(const QString& file, const RecordFormat&) override {
+    if (refuseRecording_) return Status::Error(QStringLiteral("the stream is not running"));
     recordingFile_ = file;
     recording_ = true;
     return Status::Ok();
@@ -94,6 +95,17 @@ class FakeChannelAudio final : public ChannelAudio {
   void key(char key) {
     if (listener()) listener()->dtmf(key, 0);
   }
+  void silenceStart() {
+    if (listener()) listener()->silenceStart(0);
+  }
+  void silenceEnd() {
+    if (listener()) listener()->silenceEnd(0, 0);
+  }
+  // startRecording() fails (a stream that is not running).
+  void refuseRecording(bool refuse) { refuseRecording_ = refuse; }
+  // The recording stops by itself (a full disk).
+  void dropRecording() { recording_ = false; }
+  const QString& recordingFile() const { return recordingFile_; }
 
   const std::vector<Played>& played() const { return played_; }
   // The files played on `player`, in order.
@@ -161,6 +173,7 @@ class FakeChannelAudio final : public ChannelAudio {
   std::set<uint64_t> pending_;
   bool streaming_ = false;
   bool recording_ = false;
+  bool refuseRecording_ = false;
   QString recordingFile_;
 };
 

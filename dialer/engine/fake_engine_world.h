@@ -4,7 +4,8 @@
 // second world), and settings the test adjusts before build().
 //
 // Defaults: the clock at 25/03/2026 09:00:00; every channel with Tentativa
-// "3" and no campaign; dial digits that play for 80 ms each.
+// "3" and no campaign; dial digits that play for 80 ms each; a real call
+// recorder whose recordings go to the fake sounds.
 //
 // Threads: one world per thread.
 #pragma once
@@ -21,6 +22,7 @@
 #include "dialer/engine/fake_channel_audio.h"
 #include "dialer/engine/fake_mail_port.h"
 #include "dialer/engine/fake_voice.h"
+#include "dialer/line/call_recorder.h"
 #include "dialer/line/line_port_sim.h"
 #include "tests/testing.h"
 
@@ -33,11 +35,18 @@ class FakeEngineWorld {
 
   explicit FakeEngineWorld(const QString& databaseFolder = {},
                            const QDateTime& start = QDateTime(QDate(2026, 3, 25), QTime(9, 0)))
-      : scheduler(start), log(scheduler), line(scheduler) {
+      : scheduler(start),
+        log(scheduler),
+        line(scheduler),
+        recorder(scheduler, log, [this] { return connected ? db.get() : nullptr; }) {
     auto opened = CallDatabase::open(databaseFolder.isEmpty() ? dir.path() : databaseFolder);
     if (!opened.ok()) throw std::runtime_error(opened.message().toStdString());
     db = *opened;
     line.bindDevices();
+    const QString day = dir.path() + QStringLiteral("/Gravações/2026/Março/25");
+    recorder.setDay({dir.path() + QStringLiteral("/Gravações/"),
+                     dir.path() + QStringLiteral("/Gravações/2026/"),
+                     dir.path() + QStringLiteral("/Gravações/2026/Março/"), day});
     for (int n = 1; n <= kChannelCount; ++n) {
       audio.at(n - 1) = std::make_unique<FakeChannelAudio>(scheduler);
       audio.at(n - 1)->setAutoFinish(Player::Digit, kDigitMs);
@@ -60,6 +69,7 @@ class FakeEngineWorld {
     }
     env.database = [this] { return connected ? db.get() : nullptr; };
     env.mail = &mail;
+    env.recorder = &recorder;
     env.channels = &channels;
     env.general = &general;
     env.ProgramFolder = kProgramFolder;
@@ -108,6 +118,7 @@ class FakeEngineWorld {
   ManualScheduler scheduler;
   EventLog log;
   LinePortSim line;
+  CallRecorder recorder;  // WAV at 8000 Hz, into a day folder under the temporary folder
   RecordingChannelView view;
   std::array<std::unique_ptr<FakeChannelAudio>, kChannelCount> audio;
   std::array<FakeVoice, kChannelCount> voice;
