@@ -24,16 +24,18 @@ class GoertzelBank {
   void feed(const int16_t* x, int n) {
     V4 a1 = s1_[0], a2 = s2_[0], b1 = s1_[1], b2 = s2_[1];
     const V4 ca = coeff_[0], cb = coeff_[1];
-    float e = 0;
+    int64_t e = 0;
     for (int i = 0; i < n; ++i) {
       const float v = x[i];
-      e += v * v;
-      const V4 na = ca * a1 - a2 + v;
-      const V4 nb = cb * b1 - b2 + v;
+      e += int32_t(x[i]) * x[i];
+      // (v - s2) first: the chain from one sample to the next is then one
+      // multiply and one add.
+      const V4 na = (v - a2) + ca * a1;
+      const V4 nb = (v - b2) + cb * b1;
       a2 = a1, a1 = na, b2 = b1, b1 = nb;
     }
     s1_[0] = a1, s2_[0] = a2, s1_[1] = b1, s2_[1] = b2;
-    energy_ += e;
+    energy_ += static_cast<float>(e);
     count_ += n;
   }
 

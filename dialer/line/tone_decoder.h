@@ -16,6 +16,9 @@
 // (burst_detector.h) and SilenceDetector (silence_detector.h); each header
 // states the limits it meets. They run in step on 5 ms blocks; within one block
 // keys come first, then bursts, then silence.
+//
+// Cost (bench-tones, frames of 160): the key detector alone runs about twice as
+// fast as spandsp's dtmf_rx; the whole decoder at about 0.7 of dtmf_rx.
 // Thread-safety: a plain object used from one thread (the channel's audio tick).
 #pragma once
 
