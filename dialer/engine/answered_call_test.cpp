@@ -320,5 +320,26 @@ TEST(TransferMode, TheAnnouncementPlaysFirstWhenThereIsOne) {
   }
 }
 
+// A speech that outlives its call (the release does not stop the voice)
+// starts no wait and does not deafen the next call.
+TEST(MessageEnd, ASpeechEndingAfterTheReleaseIsNotTheNextCallsMessageEnd) {
+  FakeEngineWorld w;
+  CallSteps call(w, 1);
+  call.settings().TextoHab = QStringLiteral("SIM");
+  call.answer();
+  call.ch().timer(Channel::tDesliga).start();
+  ASSERT_TRUE(call.releasedWithin(600));
+  ASSERT_TRUE(w.db->insertNumber(QStringLiteral("5550000"), call.campaign(), 1).ok());
+  call.voice().finish();
+  EXPECT_FALSE(call.st().Speaking);
+  EXPECT_FALSE(call.running(Channel::TimeOut));
+  EXPECT_TRUE(call.row().has_value());  // the first number was not moved
+
+  w.scheduler.advance(5500 + 1000 + 2000 + 7 * FakeEngineWorld::kDigitMs);
+  ASSERT_EQ(call.st().Status, status::kAwaitRingback);
+  for (int k = 0; k < 4; ++k) call.burst(425, 250);
+  EXPECT_EQ(w.view.statusLabel(1), label::kBusy);
+}
+
 }  // namespace
 }  // namespace doruzudo
