@@ -25,7 +25,7 @@ int collect(short* wav, int count, espeak_EVENT* events) {
 
 bool initialise() {
   if (g_espeak_rate == 0) {
-    const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 200, nullptr, 0);
+    const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 200, nullptr, espeakINITIALIZE_DONT_EXIT);
     g_espeak_rate = rate > 0 ? rate : -1;
     if (rate > 0) espeak_SetSynthCallback(collect);
   }

@@ -21,7 +21,8 @@ DialerCore::DialerCore(Scheduler& scheduler, EventLog& log, SettingsStore& store
   };
   hooks.recordingsRootChanged = [this](const QString& root) {
     values_.RecordingsRoot = root;
-    CriaPasta(root, QDate(values_.TodayYear, values_.TodayMonth, values_.TodayDay));
+    values_.today = CriaPasta(root, QDate(values_.TodayYear, values_.TodayMonth, values_.TodayDay));
+    if (services_.recordingsRootChanged) services_.recordingsRootChanged();
   };
   hooks.reconnectDatabase = [this](const QString& folder) {
     if (services_.reconnectDatabase) services_.reconnectDatabase(folder);

@@ -62,6 +62,9 @@ class DialerCore {
     std::function<void()> bindVoices;
     // Step 6 and 35: the channels' run-time state (status, ring counts).
     std::function<void(int channel, int rings)> setRingCount;
+    // The recordings root was changed on the options page (folders of the
+    // start-up day recreated under it).
+    std::function<void()> recordingsRootChanged;
     // Shutdown: speech, recordings and players stopped, units forgotten.
     std::function<void()> shutdown;
     // Where the error handler's composed line goes (standard error).

@@ -6,9 +6,15 @@ void HardwareStart::run() const {
   port.bindDevices();
   log.AddMsg(QStringLiteral("Quorix Doruzudo inicializado com sucesso."));
   log.AddMsg(QStringLiteral("Inicializando os Canais..."));
-  const bool anySound = openAudio ? openAudio() : false;
-  putLinesOnHookAtStart(port, log, anySound);
-  if (startEngine) startEngine();
+  auto rest = [this](bool anySound) {
+    putLinesOnHookAtStart(port, log, anySound);
+    if (startEngine) startEngine();
+  };
+  if (openAudio) {
+    openAudio(rest);
+  } else {
+    rest(false);
+  }
 }
 
 }  // namespace doruzudo

@@ -16,9 +16,9 @@ namespace doruzudo {
 struct HardwareStart {
   LinePort& port;
   EventLog& log;
-  // Opens every channel's sound device and input stream; true when at least
-  // one channel's device was found.
-  std::function<bool()> openAudio;
+  // Opens every channel's sound device and input stream (with its waits),
+  // then calls back with true when at least one channel's device was found.
+  std::function<void(std::function<void(bool anyFound)> done)> openAudio;
   // Enables the eight dialing timers.
   std::function<void()> startEngine;
 

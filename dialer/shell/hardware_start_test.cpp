@@ -13,9 +13,9 @@ TEST(HardwareStart, BindsLogsPutsBoundLinesOnHookAndStartsTheEngineEvenWithoutSo
   LinePortSim port(scheduler, {2, 5});  // units only on channels 2 and 5
   scheduler.runDue();
   std::vector<QString> order;
-  HardwareStart start{port, log, [&] {
+  HardwareStart start{port, log, [&](std::function<void(bool)> done) {
                         order.push_back("audio");
-                        return false;
+                        done(false);
                       },
                       [&] { order.push_back("engine"); }};
   start.run();

@@ -1,6 +1,7 @@
 // The start-up sequence (FormCreate) of DialerCore, step by step. A failing
 // strict read throws StartupReadError and ends the sequence where it stands.
 #include <QDir>
+#include <QFile>
 
 #include "common/text_forms.h"
 #include "dialer/line/line_report.h"
@@ -54,6 +55,15 @@ void DialerCore::stepFolders() {
     QDir().mkpath(values_.BaseFolder);
     QDir().mkdir(values_.BaseFolder + QStringLiteral("Audio"));
     QDir().mkdir(values_.BaseFolder + QStringLiteral("Audio Novo"));
+  }
+  // The default messages ship in the program folder; the channels' default
+  // message paths point into BaseFolder: put a copy there when it is missing.
+  for (int n = 1; n <= kChannelCount; ++n) {
+    const QString name = QStringLiteral("Audio/AudioCanal%1.wav").arg(n);
+    if (!QFile::exists(values_.BaseFolder + name) && QFile::exists(values_.ProgramFolder + name)) {
+      QDir().mkpath(values_.BaseFolder + QStringLiteral("Audio"));
+      QFile::copy(values_.ProgramFolder + name, values_.BaseFolder + name);
+    }
   }
   // 9: today's date.
   const QDate today = scheduler_.today();
