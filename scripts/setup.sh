@@ -42,6 +42,8 @@ if [ -d /etc/udev/rules.d ] && ! cmp -s "$rule" /etc/udev/rules.d/70-doruzudo-li
 fi
 
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+# Paths relative to the tree, so that another clone reuses the cache.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 if [ ! -f build/build.ninja ]; then
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
