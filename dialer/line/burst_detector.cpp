@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "dialer/line/tone_spectrum.h"
+#include "dialer/line/tone_peaks.h"
 
 namespace doruzudo {
 

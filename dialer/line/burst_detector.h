@@ -26,7 +26,7 @@
 // background floor (tone_level.h) and above `min_level_dbm0`, and ends after
 // `hangover_ms` without such a block. Its edges are measured to the sample
 // from the edge blocks' share of the burst's steady power. At the end its
-// samples are analysed (tone_spectrum.h): a tone (most of the power in one or
+// samples are analysed (tone_peaks.h): a tone (most of the power in one or
 // two spectral peaks) is reported with its measured frequencies; otherwise a
 // burst whose level moves (speech: 90th over 10th percentile of its 20 ms
 // power above `speech_swing_db`) is reported with the strongest frequency in
@@ -40,7 +40,7 @@
 #include <vector>
 
 #include "dialer/line/tone_level.h"
-#include "dialer/line/tone_spectrum.h"
+#include "dialer/line/tone_peaks.h"
 
 namespace doruzudo {
 

@@ -1,4 +1,4 @@
-#include "dialer/line/tone_spectrum.h"
+#include "dialer/line/tone_peaks.h"
 
 #include <algorithm>
 #include <cmath>
