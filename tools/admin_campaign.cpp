@@ -23,10 +23,7 @@ const char* kHelp =
     "  --db-folder DIR   the database folder (default: the dialer's PathBD)\n"
     "Exits 1 when the campaign is refused or fails (nothing is written then).\n";
 
-int usage(const QString& problem) {
-  err(QStringLiteral("doruzudo-admin campaign: %1\n%2").arg(problem, QString::fromUtf8(kHelp)));
-  return 2;
-}
+int usage(const QString& problem) { return usageError("campaign", problem, kHelp); }
 
 int fail(const QString& message) {
   err(message + QLatin1Char('\n'));

@@ -17,15 +17,9 @@ const char* kHelp =
     "included), in the order they were generated: código;campanha;data.\n\n"
     "  --db-folder DIR   the database folder (default: the dialer's PathBD)\n";
 
-int usage(const QString& problem) {
-  err(QStringLiteral("doruzudo-admin campaigns: %1\n%2").arg(problem, QString::fromUtf8(kHelp)));
-  return 2;
-}
+int usage(const QString& problem) { return usageError("campaigns", problem, kHelp); }
 
-int fail(const QString& message) {
-  err(QStringLiteral("doruzudo-admin campaigns: %1\n").arg(message));
-  return 1;
-}
+int fail(const QString& message) { return failure("campaigns", message); }
 
 int run(const QStringList& args) {
   QCommandLineParser parser;

@@ -24,4 +24,10 @@ const std::vector<const AdminCommand*>& commands();
 void out(const QString& text);
 void err(const QString& text);
 
+// "doruzudo-admin GROUP: MESSAGE" on standard error; returns exit code 1.
+int failure(const char* group, const QString& message);
+// "doruzudo-admin GROUP: PROBLEM" and the group's help on standard error;
+// returns exit code 2 (wrong arguments).
+int usageError(const char* group, const QString& problem, const char* help);
+
 }  // namespace doruzudo::admin

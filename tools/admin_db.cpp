@@ -15,10 +15,7 @@ const char* kHelp =
     "(the dialer's PathBD setting, or DIR), creating the folder when missing.\n"
     "An existing database keeps its data; an older one is upgraded.\n";
 
-int fail(const QString& message) {
-  err(QStringLiteral("doruzudo-admin db: %1\n").arg(message));
-  return 1;
-}
+int fail(const QString& message) { return failure("db", message); }
 
 int run(const QStringList& args) {
   QCommandLineParser parser;

@@ -21,10 +21,7 @@ const char* kHelp =
     "                  its feature report and whether this user can open it. With\n"
     "                  --all, every other HID device too\n";
 
-int fail(const QString& message) {
-  err(QStringLiteral("doruzudo-admin line: %1\n").arg(message));
-  return 1;
-}
+int fail(const QString& message) { return failure("line", message); }
 
 Result<LineCommand> commandNamed(const QString& name, const QStringList& options) {
   const bool hasFlash = options.size() == 2 && options[0] == QLatin1String("--flash");

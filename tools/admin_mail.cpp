@@ -19,10 +19,7 @@ const char* kHelp =
     "  --to ADDRESS   send to ADDRESS instead of SendTo\n\n"
     "The settings store is $DORUZUDO_SETTINGS, else ~/.config/VantorDoruzudo/settings.db.\n";
 
-int fail(const QString& message) {
-  err(QStringLiteral("doruzudo-admin mail: %1\n").arg(message));
-  return 1;
-}
+int fail(const QString& message) { return failure("mail", message); }
 
 int sendTest(QStringList args) {
   auto opened = SettingsStore::openDefault();

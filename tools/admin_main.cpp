@@ -34,6 +34,17 @@ void err(const QString& text) {
   std::fwrite(bytes.constData(), 1, bytes.size(), stderr);
 }
 
+int failure(const char* group, const QString& message) {
+  err(QStringLiteral("doruzudo-admin %1: %2\n").arg(QString::fromLatin1(group), message));
+  return 1;
+}
+
+int usageError(const char* group, const QString& problem, const char* help) {
+  err(QStringLiteral("doruzudo-admin %1: %2\n%3")
+          .arg(QString::fromLatin1(group), problem, QString::fromUtf8(help)));
+  return 2;
+}
+
 }  // namespace doruzudo::admin
 
 namespace {

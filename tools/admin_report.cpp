@@ -22,15 +22,9 @@ const char* kHelp =
     "  --pdf FILE        renders the printed report to FILE (Letter paper)\n"
     "  --db-folder DIR   the database folder (default: the dialer's PathBD)\n";
 
-int usage(const QString& problem) {
-  err(QStringLiteral("doruzudo-admin report: %1\n%2").arg(problem, QString::fromUtf8(kHelp)));
-  return 2;
-}
+int usage(const QString& problem) { return usageError("report", problem, kHelp); }
 
-int fail(const QString& message) {
-  err(QStringLiteral("doruzudo-admin report: %1\n").arg(message));
-  return 1;
-}
+int fail(const QString& message) { return failure("report", message); }
 
 int run(const QStringList& args) {
   QCommandLineParser parser;

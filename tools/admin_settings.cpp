@@ -22,10 +22,7 @@ const char* kHelp =
     "  --key KEY                the key to use (default: the dialer's key,\n"
     "                           HKEY_LOCAL_MACHINE\\Software\\VantorDoruzudo\\config)\n";
 
-int fail(const QString& message) {
-  err(QStringLiteral("doruzudo-admin settings: %1\n").arg(message));
-  return 1;
-}
+int fail(const QString& message) { return failure("settings", message); }
 
 QString show(const StoredValue& v) {
   return v.type == ValueType::Integer ? QString::number(v.integer) : v.text;

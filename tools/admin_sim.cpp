@@ -31,10 +31,7 @@ const char* kHelp =
     "Exit status: 0 written, 1 the scenario could not be read or OUT.wav written,\n"
     "2 wrong arguments.\n";
 
-int usage(const QString& why) {
-  err(QStringLiteral("doruzudo-admin sim: %1\n").arg(why) + QString::fromUtf8(kHelp));
-  return 2;
-}
+int usage(const QString& why) { return usageError("sim", why, kHelp); }
 
 int run(const QStringList& args) {
   QCommandLineParser parser;
