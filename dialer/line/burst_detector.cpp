@@ -34,22 +34,13 @@ BurstDetector::BurstDetector(Options options, Callback callback) : BurstDetector
 }
 
 void BurstDetector::process(std::span<const int16_t> samples) {
-  size_t i = 0;
-  while (i < samples.size()) {
-    const size_t n = std::min<size_t>(kBlock - filled_, samples.size() - i);
-    float sum = 0;  // single precision is plenty for a level
-    for (size_t k = i; k < i + n; ++k) sum += float(samples[k]) * float(samples[k]);
-    samples_.insert(samples_.end(), samples.begin() + i, samples.begin() + i + n);
-    sum_ += sum;
-    filled_ += static_cast<int>(n);
-    position_ += static_cast<int64_t>(n);
-    i += n;
-    if (filled_ == kBlock) {
-      const double power = sum_ / kBlock;
-      sum_ = 0, filled_ = 0;
-      endOfBlock(power);
-    }
-  }
+  blockPower_.feed(
+      samples,
+      [this](std::span<const int16_t> piece) {
+        samples_.insert(samples_.end(), piece.begin(), piece.end());
+        position_ += static_cast<int64_t>(piece.size());
+      },
+      [this](double power) { endOfBlock(power); });
 }
 
 void BurstDetector::processBlock(std::span<const int16_t> block, double power) {

@@ -101,8 +101,7 @@ class BurstDetector {
 
   int64_t position_ = 0;
   int64_t block_ = 0;  // index of the block being filled
-  double sum_ = 0;
-  int filled_ = 0;
+  BlockPower<kBlock> blockPower_;  // the stream cut into blocks when fed by process()
   double smooth_[4] = {0, 0, 0, 0};
 
   // History from `base_block_`: one block before the burst (or the last two

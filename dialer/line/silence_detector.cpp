@@ -21,21 +21,9 @@ void SilenceDetector::reset() {
 }
 
 void SilenceDetector::process(std::span<const int16_t> samples) {
-  size_t i = 0;
-  while (i < samples.size()) {
-    const size_t n = std::min<size_t>(kBlock - filled_, samples.size() - i);
-    float sum = 0;  // single precision is plenty for a level
-    for (size_t k = i; k < i + n; ++k) sum += float(samples[k]) * float(samples[k]);
-    sum_ += sum;
-    filled_ += static_cast<int>(n);
-    position_ += static_cast<int64_t>(n);
-    i += n;
-    if (filled_ == kBlock) {
-      const double power = sum_ / kBlock;
-      sum_ = 0, filled_ = 0;
-      endOfBlock(power);
-    }
-  }
+  blockPower_.feed(
+      samples, [this](std::span<const int16_t> piece) { position_ += static_cast<int64_t>(piece.size()); },
+      [this](double power) { endOfBlock(power); });
 }
 
 void SilenceDetector::processBlock(double power) {

@@ -65,8 +65,7 @@ class SilenceDetector {
   int confirm_blocks_ = 2;
 
   int64_t position_ = 0;
-  double sum_ = 0;
-  int filled_ = 0;
+  BlockPower<kBlock> blockPower_;  // the stream cut into blocks when fed by process()
   double smooth_[4] = {0, 0, 0, 0};
   int64_t blocks_ = 0;
 

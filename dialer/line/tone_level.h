@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <span>
 
 namespace doruzudo {
 
@@ -54,6 +56,37 @@ class LevelFloor {
   double rise_;
   double floor_ = kMinPower;
   bool started_ = false;
+};
+
+// Cuts a stream of samples into blocks of `Size` samples, whatever the frames
+// it arrives in, and gives each block's mean power. feed() hands every piece
+// of a frame to `piece` (in order) and, after the piece that completes a
+// block, that block's power to `block`.
+template <int Size>
+class BlockPower {
+ public:
+  template <typename Piece, typename Block>
+  void feed(std::span<const int16_t> samples, Piece&& piece, Block&& block) {
+    size_t i = 0;
+    while (i < samples.size()) {
+      const size_t n = std::min<size_t>(Size - filled_, samples.size() - i);
+      float sum = 0;  // single precision is plenty for a level
+      for (size_t k = i; k < i + n; ++k) sum += float(samples[k]) * float(samples[k]);
+      sum_ += sum;
+      filled_ += static_cast<int>(n);
+      piece(samples.subspan(i, n));
+      i += n;
+      if (filled_ == Size) {
+        const double power = sum_ / Size;
+        sum_ = 0, filled_ = 0;
+        block(power);
+      }
+    }
+  }
+
+ private:
+  double sum_ = 0;
+  int filled_ = 0;
 };
 
 }  // namespace doruzudo
