@@ -27,8 +27,9 @@ std::optional<int> optionalInt(const sql::Statement& st, int column) {
   return st.integer(column);
 }
 
-PhoneRow readPhone(const sql::Statement& st) {
-  PhoneRow row;
+// The columns a number has in telefones and in its campaign's result table.
+template <typename Row>
+void readNumberColumns(const sql::Statement& st, Row& row) {
   row.codigo = st.int64(0);
   row.telefone = st.text(1);
   row.tentativas = optionalInt(st, 2);
@@ -37,20 +38,18 @@ PhoneRow readPhone(const sql::Statement& st) {
   row.data = storedDate(st.text(5));
   row.hora = storedTime(st.text(6));
   row.status = st.text(7);
+}
+
+PhoneRow readPhone(const sql::Statement& st) {
+  PhoneRow row;
+  readNumberColumns(st, row);
   row.busy = st.text(8);
   return row;
 }
 
 ResultRow readResult(const sql::Statement& st) {
   ResultRow row;
-  row.codigo = st.int64(0);
-  row.telefone = st.text(1);
-  row.tentativas = optionalInt(st, 2);
-  row.campanha = st.text(3);
-  row.idCampanha = st.int64(4);
-  row.data = storedDate(st.text(5));
-  row.hora = storedTime(st.text(6));
-  row.status = st.text(7);
+  readNumberColumns(st, row);
   row.opcao1 = st.text(8);
   return row;
 }
