@@ -138,7 +138,7 @@ void ChannelAudioCore::tick() {
 }
 
 void ChannelAudioCore::processInput(std::span<const int16_t> deviceSamples) {
-  if (recording_) recording_->write(toRecording_->process(deviceSamples));
+  if (recording_) (void)writeRecording(*recording_, toRecording_->process(deviceSamples));
   const std::vector<int16_t> line = toDecoder_.process(deviceSamples);
   if (tap_) tap_->feed(line);
   std::vector<DecoderEvent> events;

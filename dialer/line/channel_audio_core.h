@@ -107,6 +107,12 @@ class ChannelAudioCore : public ChannelAudio {
   // Samples that go on playing after the device took them from the ring.
   virtual int64_t outputLatency() const { return 0; }
   virtual size_t playbackAheadSamples() const = 0;
+  // Writes the next samples of the running recording (a backend may stand in
+  // a disk that refuses them). A failed write loses those samples only: the
+  // file keeps what it had and the recording goes on.
+  virtual Status writeRecording(RecordingFile& file, std::span<const int16_t> samples) {
+    return file.write(samples);
+  }
 
   SampleRing& captureRing() { return capture_; }
   SampleRing& playbackRing() { return playback_; }

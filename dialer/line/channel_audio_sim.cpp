@@ -45,6 +45,18 @@ Status ChannelAudioSim::openDevices(const QString& inputName, const QString& out
   return Status::Ok();
 }
 
+Status ChannelAudioSim::startRecording(const QString& file, const RecordFormat& format) {
+  if (diskFull_) {
+    return Status::Error(QStringLiteral("cannot create %1: No space left on device").arg(file));
+  }
+  return ChannelAudioCore::startRecording(file, format);
+}
+
+Status ChannelAudioSim::writeRecording(RecordingFile& file, std::span<const int16_t> samples) {
+  if (diskFull_) return Status::Error(QStringLiteral("cannot write %1: No space left on device").arg(file.path()));
+  return ChannelAudioCore::writeRecording(file, samples);
+}
+
 Status ChannelAudioSim::startDevice() {
   if (failStart_) return Status::Error(QStringLiteral("simulated stream refused to start"));
   return Status::Ok();

@@ -13,7 +13,8 @@
 //
 // The simulated device's name is the one given at construction ("MD01" for
 // channel 1 by default); openDevices() accepts that name only. Faults can be
-// injected (a device that refuses to open or to start).
+// injected (a device that refuses to open or to start, a full disk under the
+// recordings).
 //
 // Thread-safety: main thread only.
 #pragma once
@@ -78,17 +79,23 @@ class ChannelAudioSim final : public ChannelAudioCore {
   // Faults: the next openDevices() / startStream() fails.
   void failOpen(bool fail) { failOpen_ = fail; }
   void failStart(bool fail) { failStart_ = fail; }
+  // The recordings' disk is full: new recordings cannot be created and a
+  // running one loses what comes while it lasts.
+  void setDiskFull(bool full) { diskFull_ = full; }
+
+  Status startRecording(const QString& file, const RecordFormat& format) override;
 
  protected:
   Status startDevice() override;
   void deviceStep() override;
   size_t playbackAheadSamples() const override { return LineFarEnd::kFrame; }
+  Status writeRecording(RecordingFile& file, std::span<const int16_t> samples) override;
 
  private:
   QString deviceName_;
   LineFarEnd farEnd_;
   bool open_ = false;
-  bool failOpen_ = false, failStart_ = false;
+  bool failOpen_ = false, failStart_ = false, diskFull_ = false;
   std::vector<int16_t> frame_;
 };
 

@@ -214,5 +214,35 @@ TEST_F(SimChannel, RefusalsLeaveThePlayerIdle) {
   EXPECT_FALSE(closed.startRecording(dir.file("r.wav"), RecordFormat()).ok());
 }
 
+// A full disk refuses new recordings; a running one loses what the line
+// says while it lasts and keeps the rest, and its file stays readable.
+TEST_F(SimChannel, AFullDiskLosesOnlyWhatCameWhileItWasFull) {
+  const QString path = dir.file("call.wav");
+  audio.setDiskFull(true);
+  EXPECT_FALSE(audio.startRecording(path, RecordFormat()).ok());
+  EXPECT_FALSE(audio.recording());
+  EXPECT_FALSE(QFile::exists(path));
+
+  audio.setDiskFull(false);
+  ASSERT_TRUE(audio.startRecording(path, RecordFormat()).ok());
+  audio.farEnd().deliver(constant(1000, 1000));
+  clock.advance(1000);
+  audio.setDiskFull(true);
+  audio.farEnd().deliver(constant(2000, 1000));
+  clock.advance(1000);
+  audio.setDiskFull(false);
+  audio.farEnd().deliver(constant(3000, 1000));
+  clock.advance(1000);
+  ASSERT_TRUE(audio.stopRecording().ok());
+
+  auto recorded = readMonoAudio(path);
+  ASSERT_TRUE(recorded.ok()) << recorded.message().toStdString();
+  const std::vector<int16_t>& pcm = recorded->samples;
+  EXPECT_NEAR(static_cast<double>(pcm.size()), 2 * 8000, 2 * kFrame);
+  EXPECT_EQ(std::count(pcm.begin(), pcm.end(), int16_t{2000}), 0);
+  EXPECT_GT(std::count(pcm.begin(), pcm.end(), int16_t{1000}), 7000);
+  EXPECT_GT(std::count(pcm.begin(), pcm.end(), int16_t{3000}), 7000);
+}
+
 }  // namespace
 }  // namespace doruzudo
