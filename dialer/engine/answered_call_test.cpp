@@ -59,6 +59,26 @@ TEST(MessageEnd, ARowThatCannotMoveStaysToBeDialedAgainAndTheCallEnds) {
   EXPECT_TRUE(call.releasedWithin(4000 + 50 + 10));
 }
 
+// Storing the answer failed (the database was away): the message end stores
+// it before moving the row, never moving a row without its result.
+TEST(MessageEnd, AnAnswerThatWasNotStoredIsStoredBeforeTheRowMoves) {
+  FakeEngineWorld w;
+  CallSteps call(w, 1);
+  call.toRingback();
+  call.ring();
+  w.connected = false;
+  call.burst(300, 400);  // the voice that answers
+  w.scheduler.advance(500);
+  ASSERT_TRUE(call.st().Answered);
+  w.connected = true;
+  ASSERT_TRUE(call.row().has_value());
+  EXPECT_TRUE(call.row()->status.isEmpty());
+  call.endMessage();
+  ASSERT_TRUE(call.result().has_value());
+  EXPECT_EQ(call.result()->status, calldb::kStatusAnswered);
+  EXPECT_EQ(w.count(QStringLiteral("Erro ao copiar registro no banco de dados.")), 0);
+}
+
 TEST(MessageEnd, HangUpModesReleaseFiftyMillisecondsAfterTheWait) {
   for (const QString& trans :
        {mode::kHangUp, mode::nine(1), mode::kContact, mode::kSurvey, QStringLiteral("??")}) {

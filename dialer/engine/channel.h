@@ -82,6 +82,7 @@
 // Threads: main thread only.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -203,6 +204,7 @@ class Channel final : private ChannelAudio::Listener {
   bool blockedByDateOrPeriod(const QDateTime& now, const QTime& timeOfDay);
   std::optional<PhoneRow> claimNumber();
   bool moveIfOverLimit(const PhoneRow& row);
+  bool lineUnitGone();
   void countAttempt(const PhoneRow& row, const QDateTime& now, const QTime& timeOfDay);
   void seize();
   void startNumber();
@@ -269,6 +271,12 @@ class Channel final : private ChannelAudio::Listener {
   std::array<std::unique_ptr<Timer>, kTimerCount> timers_;
 
   bool inCall_ = false;
+  bool unitGoneLogged_ = false;  // the unplugged unit was logged
+  // The recording of the call began (its file and start, for a row inserted
+  // late when the one at its start failed).
+  bool recordingBegan_ = false;
+  QString recordingPath_;
+  QDateTime recordingAt_;
   bool resumeAfterSettling_ = false;  // tTemporiza resumes the dialing step
   bool stopAfterRelease_ = false;     // the release does not start tCall
   QString prefix_;                    // the line prefix of the number being dialed

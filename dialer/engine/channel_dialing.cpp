@@ -41,7 +41,7 @@ void Channel::tCallTimer() {
     case ListState::HasRows:
       break;
   }
-  if (blockedByDateOrPeriod(now, timeOfDay)) {
+  if (blockedByDateOrPeriod(now, timeOfDay) || lineUnitGone()) {
     timer(tCall).start();
     return;
   }
@@ -115,6 +115,20 @@ bool Channel::blockedByDateOrPeriod(const QDateTime& now, const QTime& timeOfDay
   return false;
 }
 
+// A channel whose line unit was unplugged takes no number: its calls would
+// never reach the line, and each would end with a result for a call that did
+// not happen. The other channels dial the list meanwhile; this one tries again
+// at every dialing step and says so once per unplug.
+bool Channel::lineUnitGone() {
+  const LineUnitStatus unit = env_.line->unitStatus(number_);
+  const bool gone = unit.bound && !unit.plugged;
+  if (gone && !unitGoneLogged_) {
+    log(QStringLiteral("Dispositivo do Canal %1 desconectado; discagem suspensa.").arg(number_));
+  }
+  unitGoneLogged_ = gone;
+  return gone;
+}
+
 // Takes the next row in one statement. Nothing when the statement fails (its
 // log line) or when another dialer took the last free row meanwhile.
 std::optional<PhoneRow> Channel::claimNumber() {
@@ -129,10 +143,12 @@ std::optional<PhoneRow> Channel::claimNumber() {
 }
 
 // A row that used all its attempts moves to the campaign's result table and
-// is not dialed. When the move fails the row is dialed once more.
+// is not dialed. When the move fails the row is dialed once more, and so is a
+// row whose last result was never stored (the database failed then): moved,
+// it would carry no result for a call that was made.
 bool Channel::moveIfOverLimit(const PhoneRow& row) {
   const std::optional<int> limit = attemptLimit(settings());
-  if (!limit || row.attempts() < *limit) return false;
+  if (!limit || row.attempts() < *limit || row.status.isEmpty()) return false;
   CallDatabase* db = env_.db();
   if (db && db->moveNumber(settings().Campanha, row.codigo).ok()) return true;
   log(QStringLiteral("Erro ao copiar/deletar registro."));

@@ -71,13 +71,17 @@ void Channel::startWait() {
 }
 
 // The first end of the message moves the row to the campaign's result
-// table; a repeated message finds it moved already.
+// table; a repeated message finds it moved already. When storing the answer
+// failed earlier, it is stored now: a row is never moved without its result
+// (it stays in the list, to be dialed again, when that fails too).
 void Channel::moveRow() {
   CallDatabase* db = env_.db();
   auto row = db ? db->selectNumber(state_.RowCode)
                 : Result<std::optional<PhoneRow>>::Error(QStringLiteral("not connected"));
   if (row.ok() && !row->has_value()) return;
-  if (!row.ok() || !db->moveNumber(settings().Campanha, state_.RowCode).ok()) {
+  const bool resultStored = row.ok() && (!(*row)->status.isEmpty() ||
+                                         storeResult(calldb::kStatusAnswered));
+  if (!resultStored || !db->moveNumber(settings().Campanha, state_.RowCode).ok()) {
     log(QStringLiteral("Erro ao copiar registro no banco de dados."));
   }
   env_.view->setTitleColour(number_, ChannelView::kColourGreen);

@@ -278,8 +278,23 @@ TEST_F(DialingCycle, ARowBelowTheLimitIsDialedAndCounted) {
   EXPECT_EQ(w.commands(1), std::vector<LineCommand>{LineCommand::OffHook});
 }
 
+// The database failed when the last result was to be stored: moving the row
+// would report no result for a call that was made, so it is dialed again.
+TEST_F(DialingCycle, ARowOverItsLimitWithoutAStoredResultIsDialedAgain) {
+  const int64_t code = row().codigo;
+  ASSERT_TRUE(w.db->countAttempt(code, 3, QDate(2026, 3, 24), QTime(17, 30, 5)).ok());
+  ASSERT_TRUE(w.db->releaseNumber(code).ok());
+
+  w.scheduler.advance(5500);
+  EXPECT_TRUE(w.db->resultRows(kCampaign)->empty());
+  EXPECT_EQ(w.commands(1), std::vector<LineCommand>{LineCommand::OffHook});
+  EXPECT_EQ(row().tentativas, 4);
+}
+
 TEST_F(DialingCycle, AFailedMoveDialsTheRowOnceMore) {
   w.settings(1).Tentativa = QStringLiteral("0");
+  ASSERT_TRUE(w.db->setNumberStatus(row().codigo, calldb::kStatusBusy).ok());
+  ASSERT_TRUE(w.db->releaseNumber(row().codigo).ok());
   ASSERT_TRUE(w.db->connection().exec("DROP TABLE \"VERAO\"").ok());
   w.scheduler.advance(5500);
   EXPECT_TRUE(w.messages().contains(QStringLiteral("Erro ao copiar/deletar registro.")));
@@ -297,6 +312,31 @@ TEST_F(DialingCycle, WithoutADatabaseTheChannelKeepsTryingInsteadOfFinishing) {
   w.connected = true;
   w.scheduler.advance(5500);
   EXPECT_EQ(w.commands(1), std::vector<LineCommand>{LineCommand::OffHook});
+}
+
+// With its unit unplugged a channel takes no number (its call would reach no
+// line) but keeps stepping; another channel on the campaign dials the row.
+TEST(DialingUnplugged, AChannelWithoutItsUnitTakesNoNumberAndKeepsStepping) {
+  FakeEngineWorld w;
+  w.addCampaign(kCampaign, {QStringLiteral("33334444")});
+  w.settings(1).Campanha = kCampaign;
+  w.settings(2).Campanha = kCampaign;
+  w.line.bus().unplug(w.line.unitStatus(1).path);
+  w.build().start();
+
+  w.scheduler.advance(5500);  // channel 1's step comes first (channel 2 steps at 6000 ms)
+  const QString gone = QStringLiteral("Dispositivo do Canal 1 desconectado; discagem suspensa.");
+  EXPECT_EQ(w.count(gone), 1);
+  EXPECT_EQ(w.rows(kCampaign).at(0).busy, calldb::kBusyNo);
+  w.scheduler.advance(500);
+  EXPECT_EQ(w.commands(2), std::vector<LineCommand>{LineCommand::OffHook});
+  EXPECT_EQ(w.rows(kCampaign).at(0).tentativas, 1);
+
+  w.scheduler.advance(2 * 5500);
+  EXPECT_EQ(w.count(gone), 1) << "said once per unplug";
+  EXPECT_TRUE(w.commands(1).empty());
+  EXPECT_TRUE(w.channel(1).timer(Channel::tCall).enabled());
+  EXPECT_NE(w.view.statusLabel(1), label::kFinished);
 }
 
 TEST_F(DialingCycle, AnUnplayableDigitReleasesTheCallAndStopsTheChannel) {
