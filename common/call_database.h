@@ -212,6 +212,8 @@ class CallDatabase {
   // ramal begins with `text`.
   Result<std::vector<RecordingRow>> recordingsByChannelName(const QString& text, HeardFilter heard);
   Status setComment(int64_t id, const QString& comment);
+  // Removes row `id` (a recording that never began).
+  Status deleteRecording(int64_t id);
   // ouvida "SIM".
   Status markHeard(int64_t id);
   // Recordings whose ouvida is "Não".

@@ -138,6 +138,13 @@ Status CallDatabase::setComment(int64_t id, const QString& comment) {
   return runOne(*db_, **st, QStringLiteral("registro %1").arg(id));
 }
 
+Status CallDatabase::deleteRecording(int64_t id) {
+  auto st = statement("DELETE FROM registro WHERE id=?1");
+  if (!st) return st.status();
+  (*st)->bind(1, id);
+  return runOne(*db_, **st, QStringLiteral("registro %1").arg(id));
+}
+
 Status CallDatabase::markHeard(int64_t id) {
   auto st = statement("UPDATE registro SET ouvida=?1 WHERE id=?2");
   if (!st) return st.status();

@@ -12,7 +12,9 @@
 //   - a row that cannot be completed is logged, and the recording is stopped
 //     and the call released all the same;
 //   - the end is driven by the channel's own Recording flag, so a recording
-//     the device dropped (a full disk) still ends at 60 s at the latest.
+//     the device dropped (a full disk) still ends at 60 s at the latest;
+//   - a recording that began without its row (the insert failed) gets it at
+//     the end, so that no recording is left where the browser cannot find it.
 #include "common/call_database.h"
 #include "common/event_log.h"
 #include "dialer/engine/channel.h"
@@ -39,6 +41,9 @@ void Channel::startRecording() {
     state_.RecordingId = started.recordingId;
     state_.Status = started.status;
     state_.Recording = started.recording;
+    recordingBegan_ = started.recording;
+    recordingPath_ = started.path;
+    recordingAt_ = started.at;
   }
   if (!state_.Recording) {
     timer(tDesliga).setInterval(kNotStartedMs);
@@ -95,6 +100,14 @@ void Channel::FinalizaC() {
   const QTime end = env_.scheduler->timeOfDay();
   const QString destino = state_.SavedNumber;
   state_.SavedNumber.clear();
+  if (state_.RecordingId == 0 && recordingBegan_ && env_.recorder) {
+    CallRecorder::Started began;
+    began.path = recordingPath_;
+    began.at = recordingAt_;
+    state_.RecordingId =
+        env_.recorder->insertLateRow(began, number_, QStringLiteral("CANAL %1").arg(number_));
+  }
+  recordingBegan_ = false;
   if (state_.RecordingId == 0) return;
   CallDatabase* db = env_.db();
   if (db && db->completeRecording(state_.RecordingId, destino, settings().Campanha, end).ok()) {

@@ -175,6 +175,27 @@ TEST_F(Recording, ARowThatCannotBeCompletedIsLoggedAndTheCallStillEnds) {
   EXPECT_FALSE(call.audio().recording());
 }
 
+// The row could not be inserted when the recording began: it is inserted,
+// complete, when the recording ends, so the recording can be found.
+TEST_F(Recording, ARecordingThatBeganWithoutItsRowGetsItAtTheEnd) {
+  ASSERT_TRUE(w.db->connection()
+                  .exec("CREATE TRIGGER no_insert BEFORE INSERT ON registro "
+                        "BEGIN SELECT RAISE(ABORT, 'locked'); END")
+                  .ok());
+  startRecording();
+  EXPECT_EQ(call.st().RecordingId, 0);
+  EXPECT_FALSE(row().has_value());
+  ASSERT_TRUE(w.db->connection().exec("DROP TRIGGER no_insert").ok());
+  w.scheduler.advance(60000);
+  ASSERT_TRUE(row().has_value());
+  EXPECT_EQ(row()->path, call.audio().recordingFile());
+  EXPECT_EQ(row()->ramal, QStringLiteral("CANAL 5"));
+  EXPECT_NEAR(row()->horaIni.secsTo(row()->horaFin), 60, 1) << "started when the recording did";
+  EXPECT_EQ(row()->destino, CallSteps::kNumber);
+  EXPECT_EQ(row()->origem, call.campaign());
+  EXPECT_TRUE(call.releasedWithin(CallRecorder::kStopWaitMs + 600));
+}
+
 TEST_F(Recording, ARecordingTheDeviceDroppedStillEndsAtTheMinute) {
   startRecording();
   call.audio().dropRecording();

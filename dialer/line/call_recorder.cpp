@@ -38,6 +38,7 @@ CallRecorder::Started CallRecorder::Grava(ChannelAudio& audio, int channel, cons
     return result;
   }
   result.path = day_.day + QLatin1Char('/') + fileName(label, now, format->extension());
+  result.at = now;
   result.recordingId = insertRow(channel, label, now, result.path);
   ensureDayFolder();
   const Status started = audio.startRecording(result.path, *format);
@@ -45,6 +46,8 @@ CallRecorder::Started CallRecorder::Grava(ChannelAudio& audio, int channel, cons
     log_.AddMsg(QStringLiteral("Stream do Canal %1 não esta ativo.").arg(channel));
     log_.AddMsg(QStringLiteral("Erro no stream do canal %1").arg(channel));
     result.status = kWaitingStatus;
+    dropRow(result.recordingId);
+    result.recordingId = 0;
     return result;
   }
   log_.AddMsg(QStringLiteral("Iniciando Gravação do Canal %1").arg(channel));
@@ -63,6 +66,17 @@ int64_t CallRecorder::insertRow(int channel, const QString& label, const QDateTi
     return 0;
   }
   return *id;
+}
+
+int64_t CallRecorder::insertLateRow(const Started& started, int channel, const QString& label) {
+  return insertRow(channel, label, started.at, started.path);
+}
+
+void CallRecorder::dropRow(int64_t id) {
+  if (id == 0) return;
+  CallDatabase* db = database_ ? database_() : nullptr;
+  if (db && db->deleteRecording(id).ok()) return;
+  log_.AddMsg(QStringLiteral("Erro ao excluir do Banco de dados o registro da gravação %1.").arg(id));
 }
 
 void CallRecorder::ensureDayFolder() {

@@ -22,8 +22,11 @@
 //     another recording's);
 //   - the stored format is outside the table (MP3 at 44100 Hz, an unknown
 //     rate): logged, nothing is recorded and no row is inserted;
-//   - the stream refuses to record: logged, the row stays (its file does not
-//     exist), status "AGUARDANDO".
+//   - the stream refuses to record (a full disk): logged, status
+//     "AGUARDANDO", and the row just inserted is deleted again: it would list
+//     a recording that does not exist. When the delete fails too it is
+//     logged and the row stays.
+// A recording that runs without a row gets one when it ends (insertLateRow).
 //
 // Threads: main thread only.
 #pragma once
@@ -56,6 +59,7 @@ class CallRecorder {
     QString status;           // the engine's Status: "GRAVANDO" or "AGUARDANDO"
     int64_t recordingId = 0;  // the engine's RecordingId; 0: no row to complete
     QString path;             // the recording's file ("" when the format was refused)
+    QDateTime at;             // when it started
   };
 
   CallRecorder(Scheduler& scheduler, EventLog& log, std::function<CallDatabase*()> database);
@@ -69,6 +73,10 @@ class CallRecorder {
   // channel labelled `label` ("CANAL 1").
   Started Grava(ChannelAudio& audio, int channel, const QString& label);
 
+  // The row of a recording that started without one (its insert failed),
+  // inserted as Grava would have: the id, or 0 (logged) when it fails again.
+  int64_t insertLateRow(const Started& started, int channel, const QString& label);
+
   // Stop: after 150 ms `done(true)` when the recording is stopped or was not
   // running (the engine then sets Status "AGUARDANDO"), `done(false)` when
   // stopping failed. Returns the scheduler id of the pending continuation.
@@ -80,6 +88,7 @@ class CallRecorder {
  private:
   int64_t insertRow(int channel, const QString& label, const QDateTime& at, const QString& path);
   void ensureDayFolder();
+  void dropRow(int64_t id);
 
   Scheduler& scheduler_;
   EventLog& log_;

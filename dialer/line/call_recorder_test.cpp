@@ -177,19 +177,29 @@ TEST_F(Recording, Mp3At44100IsRefusedWithoutARow) {
   EXPECT_TRUE(db->allRecordings()->empty());
 }
 
-// Channel 3 without a running stream: the row stays, the channel waits.
-TEST_F(Recording, AStreamThatCannotRecordLeavesTheRowAndTheChannelWaiting) {
+// Channel 3 without a running stream: the channel waits, and no row lists a
+// recording that does not exist (unless deleting it fails too).
+TEST_F(Recording, AStreamThatCannotRecordLeavesNoRowAndTheChannelWaiting) {
   const CallRecorder::Started started = recorder.Grava(line(3), 3, "CANAL 3");
   EXPECT_FALSE(started.recording);
   EXPECT_EQ(started.status, "AGUARDANDO");
+  EXPECT_EQ(started.recordingId, 0);
   EXPECT_TRUE(logged(QString::fromUtf8("Stream do Canal 3 não esta ativo.")));
   EXPECT_TRUE(logged("Erro no stream do canal 3"));
-  const auto row = db->recording(started.recordingId);
-  ASSERT_TRUE(row.ok() && row->has_value());
-  EXPECT_EQ((*row)->ramal, "CANAL 3");
-  EXPECT_EQ((*row)->nCanal, "3");
+  EXPECT_TRUE(db->allRecordings()->empty());
   EXPECT_TRUE(started.path.contains("/CANAL 3-25122010-143005.wav"));
   EXPECT_FALSE(QFile::exists(started.path));
+
+  ASSERT_TRUE(db->connection()
+                  .exec("CREATE TRIGGER no_delete BEFORE DELETE ON registro "
+                        "BEGIN SELECT RAISE(ABORT, 'locked'); END")
+                  .ok());
+  clock.advance(1000);
+  const CallRecorder::Started kept = recorder.Grava(line(3), 3, "CANAL 3");
+  EXPECT_EQ(kept.recordingId, 0);
+  ASSERT_EQ(db->allRecordings()->size(), 1u);
+  EXPECT_EQ(db->allRecordings()->front().ramal, "CANAL 3");
+  EXPECT_TRUE(logged(QString::fromUtf8("Erro ao excluir do Banco de dados o registro da gravação")));
 }
 
 // After midnight the file goes into the start-up day's folder, named with the new date.
