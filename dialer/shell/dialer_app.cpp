@@ -88,6 +88,10 @@ DialerApp::~DialerApp() {
   exchange_.reset();
 }
 
+ChannelAudioSim* DialerApp::simulatedAudio(int n) {
+  return audio_ ? audio_->simulated(n) : nullptr;
+}
+
 void DialerApp::buildSimulation(const Options& options) {
   auto port = std::make_unique<LinePortSim>(scheduler_);
   simPort_ = port.get();

@@ -30,6 +30,7 @@ namespace doruzudo {
 
 class CallRecorder;
 class ChannelAudioSet;
+class ChannelAudioSim;
 class Engine;
 class EspeakVoice;
 class LinePortSim;
@@ -77,6 +78,9 @@ class DialerApp {
   // The channels were handed to the engine (the lines' start has ended).
   bool engineStarted() const { return engineStarted_; }
   sim::VirtualExchange* exchange() { return exchange_.get(); }
+  // A simulated run's line units and channel n's (1..8) sound; null otherwise.
+  LinePortSim* simulatedLines() { return simPort_; }
+  ChannelAudioSim* simulatedAudio(int n);
 
  private:
   void buildSimulation(const Options& options);

@@ -1,0 +1,417 @@
+// bench-campaign: the whole dialer on eight simulated lines dialing a mixed
+// campaign in virtual time, against what really happened on each line.
+//
+// Runs, one after the other:
+//   - one campaign at each line-noise level (tones and speech at -15 dBm0),
+//     printing the calls per stored result, the classification accuracy by
+//     what happened on the line (targets: 99.5 % up to -40 dBm0 of noise,
+//     98 % at -30 dBm0) and the speed as a multiple of real time (>= 500x);
+//   - one long campaign with faults injected on purpose: database statements
+//     failing in bursts, a line unit unplugged and plugged back, the
+//     recordings' disk full for minutes at a time; it prints the numbers lost,
+//     dialed twice in one pass, or left in both tables (target: none).
+//
+// Every channel runs another call mode, so answered calls go through every
+// script: hang-up, recording, survey and contact keys, key 9, transfer.
+//
+// Usage: bench-campaign [--numbers N] [--fault-numbers N] [--noise LIST] [--seed S]
+//   LIST: noise levels in dBm0, comma-separated (default -60,-40,-30).
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <set>
+
+#include "common/call_database.h"
+#include "common/manual_scheduler.h"
+#include "common/reg_file.h"
+#include "common/settings_store.h"
+#include "dialer/campaigns/campaign_generator.h"
+#include "dialer/engine/engine.h"
+#include "dialer/line/channel_audio_sim.h"
+#include "dialer/line/line_port_sim.h"
+#include "dialer/shell/dialer_app.h"
+#include "sim/virtual_exchange.h"
+
+using namespace doruzudo;
+
+namespace {
+
+const QString kCampaign = QStringLiteral("BENCH");
+
+// What the numbers of each kind do, by the digit after "114".
+struct Kind {
+  const char* behaviour;
+  bool silent;
+};
+const Kind kKinds[] = {
+    {"busy", false},
+    {"ring", false},
+    {"noringback", false},
+    {"answer rings=2 keys=1", false},
+    {"answer rings=1 talk=silent", true},
+    {"answer rings=3 keys=9", false},
+    {"answer rings=2 keys=0 hangup=8", false},
+    {"answer rings=1 talk=2.5 hangup=3", false},
+};
+
+// What happened on the line, and the result the dialer is to store for it.
+enum class Outcome { Busy, NoAnswer, NoRingback, Answered, SilentCounted, SilentFailure, Count };
+const char* const kOutcomeNames[] = {
+    "busy tone",
+    "ringing, no answer",
+    "no ringback",
+    "answered, speaking",
+    "answered silent (ch 1, 5-8)",
+    "answered silent (ch 2-4)",
+};
+const QString kExpected[] = {
+    calldb::kStatusBusy,     calldb::kStatusNoAnswer, calldb::kStatusSwitchFailure,
+    calldb::kStatusAnswered, calldb::kStatusAnswered, calldb::kStatusCallFailure,
+};
+
+std::optional<Outcome> outcomeOf(const sim::CallTruth& call) {
+  if (call.behaviour == "busy") return Outcome::Busy;
+  if (call.behaviour == "ring") return Outcome::NoAnswer;
+  if (call.behaviour == "noringback") return Outcome::NoRingback;
+  if (call.behaviour != "answer") return std::nullopt;  // the number never completed
+  if (!call.answeredAtMs) return Outcome::NoAnswer;     // the dialer gave up ringing first
+  const bool silent = kKinds[call.dialed.mid(3, 1).toInt()].silent;
+  if (!silent) return Outcome::Answered;
+  return call.channel >= 2 && call.channel <= 4 ? Outcome::SilentFailure : Outcome::SilentCounted;
+}
+
+struct RunOptions {
+  int numbers = 4000;
+  double noise = -60;
+  bool faults = false;
+  uint64_t seed = 7;
+};
+
+void setChannel(SettingsStore& store, const char* name, int n, const QString& value) {
+  writeSetting(store, SettingsStore::kConfigKey, channelValue(name, n), value);
+}
+
+bool prepare(SettingsStore& store, const QString& dir, const RunOptions& run) {
+  if (!importRegFile(store, DORUZUDO_SOURCE_DIR "/share/defaults.reg")) return false;
+  const QString dbFolder = dir + "/home/Doruzudo/Dados";
+  QDir().mkpath(dbFolder);
+  writeSetting(store, SettingsStore::kConfigKey, "PathBD", dbFolder);
+  // Channel by channel: the call mode after the message.
+  const std::pair<int, QString> modes[] = {
+      {1, "NÃO"}, {2, "Disque Opnião"}, {3, "PesqOpniao"}, {4, "Contato"},
+      {5, "NoveC5"}, {6, "SIM"}, {7, "ConsBloqueioC7"}, {8, "Disque Opnião"}};
+  for (const auto& [n, mode] : modes) {
+    setChannel(store, "Trans", n, mode);
+    setChannel(store, "Tentativa", n, "1");
+    setChannel(store, "Ramal", n, n >= 5 && n <= 7 ? "2001" : "");
+  }
+  // The numbers, their kinds shuffled so that each line gets every kind.
+  std::mt19937_64 random(run.seed);
+  QStringList numbers;
+  for (int i = 0; i < run.numbers; ++i) {
+    numbers << QStringLiteral("114%1%2").arg(i % 8).arg(i, 6, 10, QChar('0'));
+  }
+  std::shuffle(numbers.begin(), numbers.end(), random);
+  QFile list(dir + "/numbers.txt");
+  if (!list.open(QIODevice::WriteOnly)) return false;
+  list.write(numbers.join('\n').toUtf8());
+  list.close();
+  auto db = CallDatabase::open(dbFolder);
+  if (!db) return false;
+  CampaignGenerator generator((*db).get(), [&](int n, const QString& name) {
+    setChannel(store, "Campanha", n, name);
+  });
+  CampaignRequest request{dir + "/numbers.txt", kCampaign, {}};
+  request.channels.fill(true);
+  if (generator.generate(request, QDate(2026, 3, 25)).kind != CampaignOutcome::Kind::Generated) {
+    return false;
+  }
+  // The scenario.
+  QStringList scenario = {"tones br", QStringLiteral("noise %1").arg(run.noise), "level -15",
+                          QStringLiteral("seed %1").arg(run.seed)};
+  for (int k = 0; k < 8; ++k) scenario << QStringLiteral("114%1* %2").arg(k).arg(kKinds[k].behaviour);
+  QFile file(dir + "/scenario.txt");
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  file.write(scenario.join('\n').toUtf8());
+  return true;
+}
+
+// Database statements that change rows fail while the switch is on, as a
+// locked or failing disk makes them fail: installed through triggers from a
+// second connection, like another program holding the file.
+class DatabaseFaults {
+ public:
+  bool install(const QString& folder) {
+    auto db = CallDatabase::open(folder);
+    if (!db) return false;
+    db_ = *db;
+    const char* sql = R"(
+      CREATE TABLE bench_fault (armed INTEGER NOT NULL);
+      INSERT INTO bench_fault VALUES (0);
+      CREATE TRIGGER bench_fault_1 BEFORE UPDATE ON telefones WHEN (SELECT armed FROM bench_fault)
+        BEGIN SELECT RAISE(ABORT, 'injected failure'); END;
+      CREATE TRIGGER bench_fault_2 BEFORE DELETE ON telefones WHEN (SELECT armed FROM bench_fault)
+        BEGIN SELECT RAISE(ABORT, 'injected failure'); END;
+      CREATE TRIGGER bench_fault_3 BEFORE INSERT ON "BENCH" WHEN (SELECT armed FROM bench_fault)
+        BEGIN SELECT RAISE(ABORT, 'injected failure'); END;
+      CREATE TRIGGER bench_fault_4 BEFORE UPDATE ON "BENCH" WHEN (SELECT armed FROM bench_fault)
+        BEGIN SELECT RAISE(ABORT, 'injected failure'); END;
+      CREATE TRIGGER bench_fault_5 BEFORE INSERT ON registro WHEN (SELECT armed FROM bench_fault)
+        BEGIN SELECT RAISE(ABORT, 'injected failure'); END;
+      CREATE TRIGGER bench_fault_6 BEFORE UPDATE ON registro WHEN (SELECT armed FROM bench_fault)
+        BEGIN SELECT RAISE(ABORT, 'injected failure'); END;)";
+    return db_->connection().exec(sql).ok();
+  }
+  void arm(bool on) {
+    if (on == armed_) return;
+    armed_ = on;
+    if (on) ++bursts_;
+    (void)db_->connection().exec(on ? "UPDATE bench_fault SET armed = 1"
+                                    : "UPDATE bench_fault SET armed = 0");
+  }
+  int bursts() const { return bursts_; }
+
+ private:
+  std::shared_ptr<CallDatabase> db_;
+  bool armed_ = false;
+  int bursts_ = 0;
+};
+
+int64_t minutes(double m) { return static_cast<int64_t>(m * 60 * 1000); }
+
+struct Figures {
+  double virtualSeconds = 0, wallSeconds = 0;
+  bool finished = false;
+  int calls = 0;
+  std::map<QString, int> byStatus;
+  std::array<int, int(Outcome::Count)> total{}, right{};
+  std::map<QString, std::map<QString, int>> confusions;  // expected → stored → count
+  int unclassified = 0;  // stored without a call on the line, or the call never completed
+  int lost = 0, twice = 0, both = 0, left = 0, storedTwice = 0;
+  int recordings = 0, recordingFiles = 0, filesWithoutRow = 0, errorLines = 0;
+  int dbBursts = 0, diskFullSpells = 0;
+};
+
+Figures runCampaign(const RunOptions& run) {
+  Figures f;
+  QTemporaryDir dir;
+  const QString home = dir.path() + "/home/";
+  auto store = SettingsStore::open(dir.filePath("settings.db"));
+  if (!store || !prepare(**store, dir.path(), run)) {
+    std::fprintf(stderr, "bench-campaign: cannot prepare the campaign\n");
+    std::exit(1);
+  }
+  ManualScheduler scheduler(QDateTime(QDate(2026, 3, 25), QTime(8, 0)));
+  DialerApp::Options options;
+  options.folders = {QCoreApplication::applicationDirPath() + "/", home, dir.path() + "/autostart/"};
+  options.simulateScenario = dir.filePath("scenario.txt");
+  options.partySpeech = false;
+  DialerApp dialer(scheduler, **store, std::move(options));
+
+  std::vector<QDateTime> passStarts;
+  std::vector<sim::CallTruth> calls;
+  dialer.log().addObserver({[&](const QString& line) {
+                              if (line.endsWith("Executanto nova tentativa de discagem na lista.")) {
+                                passStarts.push_back(scheduler.now());
+                              }
+                              if (line.contains(" - Erro")) ++f.errorLines;
+                            },
+                            {}});
+  DatabaseFaults dbFaults;
+  if (run.faults && !dbFaults.install(home + "Doruzudo/Dados")) {
+    std::fprintf(stderr, "bench-campaign: cannot install the database faults\n");
+    std::exit(1);
+  }
+  if (!dialer.start()) std::exit(1);
+  dialer.exchange()->setCallEnded([&](const sim::CallTruth& call) { calls.push_back(call); });
+
+  const int64_t cap = minutes(72 * 60);
+  QString unplugged;
+  bool diskFull = false;
+  const auto begin = std::chrono::steady_clock::now();
+  for (int64_t step = 0;; ++step) {
+    if (dialer.engineStarted() && dialer.engine()->allStopped()) {
+      f.finished = true;
+      break;
+    }
+    const int64_t now = scheduler.elapsedMs();
+    if (now >= cap) break;
+    if (run.faults) {
+      // Database statements fail 20 s in every 7 minutes.
+      dbFaults.arm(now % minutes(7) < 20000);
+      // The recordings' disk is full 90 s in every 11 minutes.
+      const bool full = now % minutes(11) >= minutes(5) && now % minutes(11) < minutes(6.5);
+      if (full != diskFull) {
+        diskFull = full;
+        f.diskFullSpells += full;
+        for (int n = 1; n <= kChannelCount; ++n) dialer.simulatedAudio(n)->setDiskFull(full);
+      }
+      // Channel 7's unit is unplugged after an hour and plugged back ten minutes later.
+      LinePortSim& lines = *dialer.simulatedLines();
+      if (now >= minutes(60) && unplugged.isEmpty()) {
+        unplugged = lines.unitStatus(7).path;
+        lines.bus().unplug(unplugged);
+      }
+      if (now >= minutes(70) && !unplugged.isEmpty() && !lines.unitStatus(7).plugged &&
+          lines.unitStatus(7).candidates == 1) {
+        lines.bus().plugUnit(7, unplugged);
+        lines.rebindDevices();
+      }
+    }
+    const int64_t next = scheduler.msUntilNext();
+    if (next < 0) break;
+    scheduler.advance(next);
+    if (step % 64 == 0) QCoreApplication::processEvents();
+  }
+  f.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  f.virtualSeconds = scheduler.elapsedMs() / 1000.0;
+  dbFaults.arm(false);
+  f.dbBursts = dbFaults.bursts();
+  dialer.exchange()->endRun();
+  f.calls = static_cast<int>(calls.size());
+
+  // The numbers: each in exactly one table, each dialed at most once a pass.
+  auto db = dialer.database().database();
+  const auto rows = db->resultRows(kCampaign);
+  const auto remaining = db->numbersOf(kCampaign);
+  if (!rows || !remaining) std::exit(1);
+  std::map<QString, int> stored;
+  for (const ResultRow& row : *rows) ++stored[row.telefone];
+  std::set<QString> inList;
+  for (const PhoneRow& row : *remaining) inList.insert(row.telefone);
+  for (int i = 0; i < run.numbers; ++i) {
+    const QString number = QStringLiteral("114%1%2").arg(i % 8).arg(i, 6, 10, QChar('0'));
+    const bool listed = inList.count(number) > 0;
+    const int results = stored.count(number) ? stored[number] : 0;
+    if (!listed && results == 0) ++f.lost;
+    if (listed && results > 0) ++f.both;
+    if (listed) ++f.left;
+    if (results > 1) ++f.storedTwice;
+  }
+  std::map<std::pair<QString, int>, int> dials;
+  std::map<QString, const sim::CallTruth*> lastCall;
+  for (const sim::CallTruth& call : calls) {
+    const QDateTime at = QDateTime::fromString(call.offHookAt, Qt::ISODateWithMs);
+    const int pass = int(std::upper_bound(passStarts.begin(), passStarts.end(), at) - passStarts.begin());
+    if (++dials[{call.dialed, pass}] == 2) ++f.twice;
+    auto& last = lastCall[call.dialed];
+    if (!last || last->offHookAt < call.offHookAt) last = &call;
+  }
+
+  // Accuracy: each stored result against the last call of its number.
+  for (const ResultRow& row : *rows) {
+    ++f.byStatus[row.status.isEmpty() ? QStringLiteral("(none)") : row.status];
+    const auto it = lastCall.find(row.telefone);
+    const std::optional<Outcome> outcome =
+        it == lastCall.end() ? std::nullopt : outcomeOf(*it->second);
+    if (!outcome) {
+      ++f.unclassified;
+      continue;
+    }
+    const int o = int(*outcome);
+    ++f.total[o];
+    if (row.status == kExpected[o]) {
+      ++f.right[o];
+    } else {
+      ++f.confusions[kOutcomeNames[o]][row.status.isEmpty() ? "(none)" : row.status];
+    }
+  }
+  std::set<QString> rowPaths;
+  if (auto recs = db->allRecordings()) {
+    f.recordings = static_cast<int>(recs->size());
+    for (const RecordingRow& r : *recs) {
+      f.recordingFiles += QFile::exists(r.path);
+      rowPaths.insert(r.path);
+    }
+  }
+  QDirIterator files(home + "Gravações", QDir::Files, QDirIterator::Subdirectories);
+  while (files.hasNext()) f.filesWithoutRow += rowPaths.count(files.next()) == 0;
+  dialer.stop();
+  return f;
+}
+
+void print(const RunOptions& run, const Figures& f) {
+  std::printf("\n%s: %d numbers on 8 lines, noise %.0f dBm0, tones -15 dBm0\n",
+              run.faults ? "With faults injected" : "Campaign", run.numbers, run.noise);
+  std::printf("  %.2f virtual hours in %.1f s: %.0fx real time (target >= 500x)%s\n",
+              f.virtualSeconds / 3600, f.wallSeconds, f.virtualSeconds / f.wallSeconds,
+              f.finished ? "" : "  [NOT FINISHED]");
+  std::printf("  calls on the lines: %d\n", f.calls);
+  for (const auto& [status, count] : f.byStatus) {
+    std::printf("    %-24s %6d\n", status.toUtf8().constData(), count);
+  }
+  const double target = run.noise <= -40 ? 99.5 : 98.0;
+  std::printf("  classification by what happened on the line (target >= %.1f %%):\n", target);
+  for (int o = 0; o < int(Outcome::Count); ++o) {
+    if (f.total[o] == 0) continue;
+    const double pct = 100.0 * f.right[o] / f.total[o];
+    std::printf("    %-30s -> %-20s %5d/%-5d %6.2f %%%s\n", kOutcomeNames[o],
+                kExpected[o].toUtf8().constData(), f.right[o], f.total[o], pct,
+                pct < target ? "  BELOW TARGET" : "");
+  }
+  for (const auto& [expected, stored] : f.confusions) {
+    for (const auto& [status, count] : stored) {
+      std::printf("      %s stored as %s: %d\n", expected.toUtf8().constData(),
+                  status.toUtf8().constData(), count);
+    }
+  }
+  if (f.unclassified) std::printf("    stored without a completed call on the line: %d\n", f.unclassified);
+  std::printf("  recordings: %d rows, %d of them with their file; %d files without a row\n",
+              f.recordings, f.recordingFiles, f.filesWithoutRow);
+  if (run.faults) {
+    std::printf("  injected: %d database failure bursts, %d full-disk spells, channel 7 unplugged"
+                " and plugged back; %d error lines logged\n",
+                f.dbBursts, f.diskFullSpells, f.errorLines);
+  }
+  std::printf("  numbers lost: %d, dialed twice in one pass: %d, in both tables: %d, stored twice: "
+              "%d, left undialed: %d (target: 0 each)\n",
+              f.lost, f.twice, f.both, f.storedTwice, f.left);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QCoreApplication app(argc, argv);
+  RunOptions base;
+  int faultNumbers = 10000;
+  QStringList noise = {"-60", "-40", "-30"};
+  const QStringList args = app.arguments();
+  for (int i = 1; i < args.size(); ++i) {
+    const QString value = i + 1 < args.size() ? args[i + 1] : QString();
+    if (args[i] == "--help" || args[i] == "-h") {
+      std::printf("Usage: bench-campaign [--numbers N] [--fault-numbers N] [--noise LIST] [--seed S]\n"
+                  "Dials a mixed campaign on eight simulated lines at each noise level, then a\n"
+                  "long one with faults injected, and prints accuracy, losses and speed.\n");
+      return 0;
+    }
+    if (args[i] == "--numbers") base.numbers = value.toInt(), ++i;
+    else if (args[i] == "--fault-numbers") faultNumbers = value.toInt(), ++i;
+    else if (args[i] == "--noise") noise = value.split(',', Qt::SkipEmptyParts), ++i;
+    else if (args[i] == "--seed") base.seed = value.toULongLong(), ++i;
+    else {
+      std::fprintf(stderr, "bench-campaign: unknown argument %s (see --help)\n", qPrintable(args[i]));
+      return 2;
+    }
+  }
+  for (const QString& level : noise) {
+    RunOptions run = base;
+    run.noise = level.toDouble();
+    print(run, runCampaign(run));
+  }
+  if (faultNumbers > 0) {
+    RunOptions run = base;
+    run.numbers = faultNumbers;
+    run.noise = -40;
+    run.faults = true;
+    print(run, runCampaign(run));
+  }
+  return 0;
+}
