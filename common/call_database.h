@@ -148,9 +148,10 @@ class CallDatabase {
   Result<std::optional<PhoneRow>> claimNextNumber(const QString& campaign);
   // Gives a claimed row back to the pass (Busy "NÃO") without dialling it.
   Status releaseNumber(int64_t codigo);
-  // Starts a new pass: every row of the campaign back to "NÃO". Returns the
-  // number of rows of the campaign.
-  Result<int> startNewPass(const QString& campaign);
+  // Starts a new pass: every row of the campaign back to "NÃO", except the
+  // rows of `keptTaken` (códigos being dialed right now, so that no number is
+  // called on two lines at once). One statement. Returns the rows made free.
+  Result<int> startNewPass(const QString& campaign, const std::vector<int64_t>& keptTaken = {});
   // The attempt is being made: Busy "SIM", Tentativas, Data and Hora.
   Status countAttempt(int64_t codigo, int attempts, const QDate& date, const QTime& time);
   // The outcome of the attempt: Busy "SIM" and Status.

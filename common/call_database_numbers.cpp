@@ -3,6 +3,9 @@
 #include "common/call_database.h"
 #include "common/call_database_rows.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 namespace doruzudo {
 
 using calldb::kPhoneColumns;
@@ -47,10 +50,15 @@ Status CallDatabase::releaseNumber(int64_t codigo) {
   return runOne(*db_, **st, QStringLiteral("telefones %1").arg(codigo));
 }
 
-Result<int> CallDatabase::startNewPass(const QString& campaign) {
-  auto st = statement("UPDATE telefones SET Busy=?1 WHERE Campanha=?2");
+Result<int> CallDatabase::startNewPass(const QString& campaign,
+                                       const std::vector<int64_t>& keptTaken) {
+  QJsonArray kept;
+  for (int64_t code : keptTaken) kept.append(static_cast<qint64>(code));
+  auto st = statement(R"(UPDATE telefones SET Busy=?1 WHERE Campanha=?2 AND "código" NOT IN )"
+                      R"((SELECT value FROM json_each(?3)))");
   if (!st) return st.status();
   (*st)->bind(1, calldb::kBusyNo).bind(2, campaign);
+  (*st)->bind(3, QString::fromUtf8(QJsonDocument(kept).toJson(QJsonDocument::Compact)));
   if (Status s = stepAll(**st); !s) return s;
   return db_->changes();
 }

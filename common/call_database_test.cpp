@@ -231,6 +231,8 @@ TEST_F(CallDatabaseTest, ClaimTakesFirstFreeRowOnceAndNewPassStartsOver) {
   EXPECT_EQ((*db->selectNextNumber(QStringLiteral("C1")))->telefone, QStringLiteral("2"));
   EXPECT_EQ((*db->claimNextNumber(QStringLiteral("C1")))->telefone, QStringLiteral("2"));
   EXPECT_FALSE(db->claimNextNumber(QStringLiteral("C1"))->has_value());
+  EXPECT_EQ(*db->startNewPass(QStringLiteral("C1"), {(*first)->codigo}), 1) << "1 is kept taken";
+  EXPECT_EQ((*db->claimNextNumber(QStringLiteral("C1")))->telefone, QStringLiteral("2"));
   EXPECT_EQ(*db->startNewPass(QStringLiteral("C1")), 2);
   EXPECT_EQ((*db->claimNextNumber(QStringLiteral("C1")))->telefone, QStringLiteral("1"));
   ASSERT_TRUE(db->releaseNumber((*first)->codigo).ok());

@@ -6,7 +6,6 @@
 #include "dialer/engine/channel_view.h"
 #include "dialer/engine/dialing_rules.h"
 #include "dialer/engine/engine.h"
-#include "dialer/engine/number_pass.h"
 #include "dialer/line/line_port.h"
 
 namespace doruzudo {
@@ -84,7 +83,7 @@ Channel::ListState Channel::checkList() {
   // A new pass; the numbers other channels are dialing now stay taken. A
   // failure shows in the selection that follows.
   const std::vector<int64_t> inCall = engine_.numbersInCall(campaign);
-  (void)startNewPassKeeping(*db, campaign, inCall);
+  (void)db->startNewPass(campaign, inCall);
   auto again = db->selectNextNumber(campaign);
   if (!again.ok()) {
     log(kSelectError);
