@@ -11,6 +11,7 @@
 //   busy                  400..450    200..280    not "CHAMANDO", not recording,
 //                                                 speaking nor answered
 //   busy while recording  400..450    200..299    recording in mode "Disque Opnião"
+//                                                 (four in a row end the recording)
 //
 // Every bound is inclusive. Tone events are ignored while Status is
 // "AGUARDANDO" or "REPRODUZINDO".
@@ -62,6 +63,7 @@ void Channel::tCanalFrequencyDetected(double frequency, int durationMs) {
     }
     return;
   }
+  if (state_.Recording && !(tone && kRecordingBusyMs.contains(durationMs))) state_.BusyCount = 0;
   if (!tone) return;
   if (state_.Recording) {
     if (kRecordingBusyMs.contains(durationMs) && settings().Trans == mode::kRecord) {

@@ -11,6 +11,8 @@
 //     logged and the call released 50 ms later, as the hang-up modes do;
 //   - a row that cannot be completed is logged, and the recording is stopped
 //     and the call released all the same;
+//   - silence counts from the recording's start, not from the message, and
+//     only four busy bursts in a row end it: the party's own voice does not;
 //   - the end is driven by the channel's own Recording flag, so a recording
 //     the device dropped (a full disk) still ends at 60 s at the latest;
 //   - a recording that began without its row (the insert failed) gets it at
@@ -51,13 +53,18 @@ void Channel::startRecording() {
     return;
   }
   timer(tTempoMax).start();
+  if (lineSilent_) timer(tSilence).start();
 }
 
+// The ten seconds of silence count from the recording's start at the
+// earliest: a party listening quietly to the message has not ended it.
 void Channel::tCanalSilenceStart() {
-  if (settings().Trans == mode::kRecord) timer(tSilence).start();
+  lineSilent_ = true;
+  if (settings().Trans == mode::kRecord && state_.Recording) timer(tSilence).start();
 }
 
 void Channel::tCanalSilenceEnd() {
+  lineSilent_ = false;
   if (settings().Trans == mode::kRecord) timer(tSilence).stop();
 }
 
@@ -72,7 +79,8 @@ void Channel::tTempoMaxTimer() {
   if (state_.Recording) endRecording();
 }
 
-// A busy burst while recording: the fourth means the party hung up.
+// A busy burst while recording: the fourth in a row means the party hung up
+// (any other burst between them, the party's voice, starts the count again).
 void Channel::recordingBusyBurst() {
   if (++state_.BusyCount != kBusyBurstsToEnd) return;
   setLabel(label::kWaiting);

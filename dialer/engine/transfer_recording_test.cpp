@@ -157,6 +157,38 @@ TEST_F(Recording, EndsBySilenceByTheMinuteOrByTheBusyTone) {
   }
 }
 
+// What the party does before and during the recording that must not end it:
+// listening quietly to the message, and a voice between busy-like bursts.
+TEST_F(Recording, TheQuietMessageAndTheVoiceBetweenBurstsDoNotEndIt) {
+  call.toWait();
+  call.audio().silenceStart();  // quiet while the message ended
+  w.scheduler.advance(400);
+  ASSERT_TRUE(call.st().Recording);
+  w.scheduler.advance(9999);
+  EXPECT_TRUE(call.st().Recording) << "ten seconds count from the recording's start";
+  w.scheduler.advance(1);
+  EXPECT_FALSE(call.st().Recording);
+
+  FakeEngineWorld world;
+  CallSteps c(world, 5);
+  c.settings().Trans = mode::kRecord;
+  c.toWait();
+  world.scheduler.advance(400);
+  for (int k = 0; k < 3; ++k) {
+    c.burst(430, 260);  // a vowel that looks like a busy burst
+    world.scheduler.advance(300);
+    c.burst(800, 300);  // the rest of the word
+    world.scheduler.advance(300);
+  }
+  c.burst(430, 260);
+  EXPECT_TRUE(c.st().Recording) << "never four busy bursts in a row";
+  for (int k = 0; k < 3; ++k) {
+    world.scheduler.advance(250);
+    c.burst(425, 250);
+  }
+  EXPECT_FALSE(c.st().Recording) << "the busy tone after the hang-up";
+}
+
 TEST_F(Recording, ARecordingThatDoesNotStartReleasesTheCall) {
   call.audio().refuseRecording(true);
   call.toWait();
