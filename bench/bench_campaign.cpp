@@ -269,7 +269,12 @@ Figures runCampaign(const RunOptions& run) {
     if (next < 0) break;
     scheduler.advance(next);
     if (step % 64 == 0) QCoreApplication::processEvents();
+    if (step % 200000 == 0) {
+      std::fprintf(stderr, "\r  %d of %d numbers called, %.1f virtual hours ", int(calls.size()),
+                   run.numbers, scheduler.elapsedMs() / 3600000.0);
+    }
   }
+  std::fprintf(stderr, "\r%60s\r", "");
   f.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   f.virtualSeconds = scheduler.elapsedMs() / 1000.0;
   dbFaults.arm(false);
@@ -373,6 +378,7 @@ void print(const RunOptions& run, const Figures& f) {
   std::printf("  numbers lost: %d, dialed twice in one pass: %d, in both tables: %d, stored twice: "
               "%d, left undialed: %d (target: 0 each)\n",
               f.lost, f.twice, f.both, f.storedTwice, f.left);
+  std::fflush(stdout);
 }
 
 }  // namespace
