@@ -15,7 +15,9 @@
 // script: hang-up, recording, survey and contact keys, key 9, transfer.
 //
 // Usage: bench-campaign [--numbers N] [--fault-numbers N] [--noise LIST] [--seed S]
-//   LIST: noise levels in dBm0, comma-separated (default -60,-40,-30).
+//                       [--tones PLAN]
+//   LIST: noise levels in dBm0, comma-separated (default -60,-40,-30);
+//   PLAN: the exchange's tone plan (default br, the one the dialer classifies).
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -92,6 +94,7 @@ struct RunOptions {
   double noise = -60;
   bool faults = false;
   uint64_t seed = 7;
+  QString tones = QStringLiteral("br");
 };
 
 void setChannel(SettingsStore& store, const char* name, int n, const QString& value) {
@@ -134,7 +137,7 @@ bool prepare(SettingsStore& store, const QString& dir, const RunOptions& run) {
     return false;
   }
   // The scenario.
-  QStringList scenario = {"tones br", QStringLiteral("noise %1").arg(run.noise), "level -15",
+  QStringList scenario = {"tones " + run.tones, QStringLiteral("noise %1").arg(run.noise), "level -15",
                           QStringLiteral("seed %1").arg(run.seed)};
   for (int k = 0; k < 8; ++k) scenario << QStringLiteral("114%1* %2").arg(k).arg(kKinds[k].behaviour);
   QFile file(dir + "/scenario.txt");
@@ -343,8 +346,9 @@ Figures runCampaign(const RunOptions& run) {
 }
 
 void print(const RunOptions& run, const Figures& f) {
-  std::printf("\n%s: %d numbers on 8 lines, noise %.0f dBm0, tones -15 dBm0\n",
-              run.faults ? "With faults injected" : "Campaign", run.numbers, run.noise);
+  std::printf("\n%s: %d numbers on 8 lines, noise %.0f dBm0, tones (plan %s) -15 dBm0\n",
+              run.faults ? "With faults injected" : "Campaign", run.numbers, run.noise,
+              qPrintable(run.tones));
   std::printf("  %.2f virtual hours in %.1f s: %.0fx real time (target >= 500x)%s\n",
               f.virtualSeconds / 3600, f.wallSeconds, f.virtualSeconds / f.wallSeconds,
               f.finished ? "" : "  [NOT FINISHED]");
@@ -394,6 +398,7 @@ int main(int argc, char** argv) {
     const QString value = i + 1 < args.size() ? args[i + 1] : QString();
     if (args[i] == "--help" || args[i] == "-h") {
       std::printf("Usage: bench-campaign [--numbers N] [--fault-numbers N] [--noise LIST] [--seed S]\n"
+                  "                      [--tones PLAN]\n"
                   "Dials a mixed campaign on eight simulated lines at each noise level, then a\n"
                   "long one with faults injected, and prints accuracy, losses and speed.\n");
       return 0;
@@ -402,6 +407,7 @@ int main(int argc, char** argv) {
     else if (args[i] == "--fault-numbers") faultNumbers = value.toInt(), ++i;
     else if (args[i] == "--noise") noise = value.split(',', Qt::SkipEmptyParts), ++i;
     else if (args[i] == "--seed") base.seed = value.toULongLong(), ++i;
+    else if (args[i] == "--tones") base.tones = value, ++i;
     else {
       std::fprintf(stderr, "bench-campaign: unknown argument %s (see --help)\n", qPrintable(args[i]));
       return 2;
