@@ -244,6 +244,17 @@ class CallMatrix : public ::testing::Test {
     return count;
   }
 
+  // When the first line of the event log that ends with `text` was logged
+  // (whole seconds); invalid when there is none.
+  QDateTime loggedAt(const QString& text) const {
+    for (const QString& line : log_) {
+      if (line.endsWith(" - " + text)) {
+        return QDateTime::fromString(line.left(21), QStringLiteral("dd/MM/yyyy - HH:mm:ss"));
+      }
+    }
+    return {};
+  }
+
   // The recording rows of channel `n`.
   std::vector<RecordingRow> recordingsOf(int n) const {
     std::vector<RecordingRow> rows;
@@ -598,12 +609,10 @@ TEST_F(CallMatrix, ScriptKeysStoreOptionsAndRepeatTheMessage) {
 // recording 10 s after the party falls silent, after 60 s, or on the busy
 // tone of a party who hung up. The recording row is completed with the
 // number, the campaign and the end time; the channel's next call is
-// classified as usual. The parties speak with espeak-ng here: the quick
-// babble has bursts in the busy tone's window often enough that four of them
-// in a minute end a long recording as a hang-up would.
+// classified as usual. The parties babble: its bursts fall in the busy tone's
+// window now and then, and only four of them in a row are a hang-up.
 TEST_F(CallMatrix, PartyRecordingEndsOnSilenceTimeLimitOrHangUp) {
-  partySpeech_ = true;
-  enum End { SilenceAfterTalk, TimeLimit, BusyAfterHangUp, SilenceAfterHangUp };
+  enum End { SilenceAfterTalk, SilenceFromStart, TimeLimit, BusyAfterHangUp, SilenceAfterHangUp };
   struct Case {
     int channel;
     QString behaviour;
@@ -611,7 +620,13 @@ TEST_F(CallMatrix, PartyRecordingEndsOnSilenceTimeLimitOrHangUp) {
   };
   const std::vector<Case> cases = {
       {1, "answer rings=1 talk=15", SilenceAfterTalk},
+      // Quiet since 1.5 s after the answer, all through the message.
+      {4, "answer rings=1", SilenceFromStart},
+      // Talking all the minute, in three voices (each line draws its own)
+      // with busy-like bursts here and there, never four in a row.
       {2, "answer rings=1 talk=120", TimeLimit},
+      {6, "answer rings=1 talk=120", TimeLimit},
+      {7, "answer rings=1 talk=120", TimeLimit},
       {3, "answer rings=1 talk=30 hangup=3", BusyAfterHangUp},
       {5, "answer rings=1 talk=30 hangup=3 afterhangup=silence", SilenceAfterHangUp},
   };
@@ -644,10 +659,22 @@ TEST_F(CallMatrix, PartyRecordingEndsOnSilenceTimeLimitOrHangUp) {
         EXPECT_LE(*t.onHookAtMs - silent, 11800);
         break;
       }
-      case TimeLimit:
+      case SilenceFromStart:
+        // Ten seconds from the recording's start, not from the party's
+        // last word before the message.
+        EXPECT_LT(*t.answeredAtMs + 1500, *c.labelAt(label::kRecording));
+        EXPECT_GE(Call::span(c.labelAt(label::kRecording), t.onHookAtMs), 10000);
+        EXPECT_LE(Call::span(c.labelAt(label::kRecording), t.onHookAtMs), 11000);
+        break;
+      case TimeLimit: {
         EXPECT_GE(Call::span(c.labelAt(label::kRecording), t.onHookAtMs), 60000);
         EXPECT_LE(Call::span(c.labelAt(label::kRecording), t.onHookAtMs), 61000);
+        const QDateTime began = loggedAt(QStringLiteral("Iniciando Gravação do Canal %1").arg(n));
+        const QDateTime ended = loggedAt(QStringLiteral("Finalizando Gravação do Canal %1").arg(n));
+        ASSERT_TRUE(began.isValid() && ended.isValid());
+        EXPECT_NEAR(began.secsTo(ended), 60, 1);
         break;
+      }
       case BusyAfterHangUp:  // the fourth busy pulse
         EXPECT_GE(Call::span(t.hungUpAtMs, t.onHookAtMs), 1500);
         EXPECT_LE(Call::span(t.hungUpAtMs, t.onHookAtMs), 3500);
@@ -657,6 +684,12 @@ TEST_F(CallMatrix, PartyRecordingEndsOnSilenceTimeLimitOrHangUp) {
         EXPECT_LE(Call::span(t.hungUpAtMs, t.onHookAtMs), 11800);
         break;
     }
+
+    // The busy tone ends the recording as a hang-up: "Aguardando" while it
+    // stops, before the release. Every other end shows it only with the
+    // release, at the on-hook, so the call's last label is "Gravando".
+    ASSERT_FALSE(c.labels.empty());
+    EXPECT_EQ(c.labels.back().second, k.end == BusyAfterHangUp ? label::kWaiting : label::kRecording);
 
     const std::vector<RecordingRow> rows = recordingsOf(n);
     ASSERT_EQ(rows.size(), 1u);
