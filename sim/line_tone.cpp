@@ -18,8 +18,11 @@ int64_t periodOf(double hz) {
   return LineTone::kRate / std::gcd(whole, static_cast<int64_t>(LineTone::kRate));
 }
 
+// Rounds half away from zero, as lround does, without the library call (it
+// runs for every sample of every line).
 int16_t clip(double v) {
-  return static_cast<int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
+  const double c = std::clamp(v, -32768.0, 32767.0);
+  return static_cast<int16_t>(c + std::copysign(0.5, c));  // no branch: noise has random signs
 }
 
 }  // namespace

@@ -66,11 +66,17 @@ void ChannelAudioSim::deviceStep() {
   // To the line: one frame of the players' mix (silence on an underrun).
   std::fill(frame_.begin(), frame_.end(), 0);
   playbackRing().pop(frame_);
-  auto& played = farEnd_.fromDialer_;
-  played.insert(played.end(), frame_.begin(), frame_.end());
-  while (played.size() > LineFarEnd::kPlayedLimit) played.pop_front();
   ++farEnd_.frames_;
-  if (farEnd_.hook_) farEnd_.hook_(frame_);
+  if (farEnd_.hook_) {
+    farEnd_.hook_(frame_);
+  } else {
+    auto& played = farEnd_.fromDialer_;
+    played.insert(played.end(), frame_.begin(), frame_.end());
+    if (played.size() > LineFarEnd::kPlayedLimit) {
+      played.erase(played.begin(), played.begin() + static_cast<std::ptrdiff_t>(
+                                                          played.size() - LineFarEnd::kPlayedLimit));
+    }
+  }
   // From the line: the next frame the far end queued.
   auto& queued = farEnd_.toDialer_;
   for (int16_t& s : frame_) {

@@ -36,7 +36,8 @@ class LineFarEnd {
   static constexpr int kRate = 8000;
   static constexpr int kFrame = kRate * ChannelAudioCore::kTickMs / 1000;  // 160
   // What the dialer played is kept for takePlayed() up to this many samples
-  // (the oldest go first): two minutes.
+  // (the oldest go first): two minutes. With a frame hook, the hook takes it
+  // and nothing is kept.
   static constexpr size_t kPlayedLimit = 120 * kRate;
 
   // Everything handed to the line since the last call (silence included).
