@@ -16,7 +16,8 @@
 //   - the end is driven by the channel's own Recording flag, so a recording
 //     the device dropped (a full disk) still ends at 60 s at the latest;
 //   - a recording that began without its row (the insert failed) gets it at
-//     the end, so that no recording is left where the browser cannot find it.
+//     the end, or, failing again, before the next recording starts, so that
+//     no recording is left where the browser cannot find it.
 #include "common/call_database.h"
 #include "common/event_log.h"
 #include "dialer/engine/channel.h"
@@ -108,14 +109,19 @@ void Channel::FinalizaC() {
   const QTime end = env_.scheduler->timeOfDay();
   const QString destino = state_.SavedNumber;
   state_.SavedNumber.clear();
-  if (state_.RecordingId == 0 && recordingBegan_ && env_.recorder) {
-    CallRecorder::Started began;
-    began.path = recordingPath_;
-    began.at = recordingAt_;
-    state_.RecordingId =
-        env_.recorder->insertLateRow(began, number_, QStringLiteral("CANAL %1").arg(number_));
-  }
+  const bool began = recordingBegan_;
   recordingBegan_ = false;
+  if (state_.RecordingId == 0 && began && env_.recorder) {
+    CallRecorder::Started started;
+    started.path = recordingPath_;
+    started.at = recordingAt_;
+    const QString label = QStringLiteral("CANAL %1").arg(number_);
+    state_.RecordingId = env_.recorder->insertLateRow(started, number_, label);
+    if (state_.RecordingId == 0) {
+      env_.recorder->keepRow(started, number_, label, destino, settings().Campanha, end);
+      return;
+    }
+  }
   if (state_.RecordingId == 0) return;
   CallDatabase* db = env_.db();
   if (db && db->completeRecording(state_.RecordingId, destino, settings().Campanha, end).ok()) {

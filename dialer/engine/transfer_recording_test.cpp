@@ -228,6 +228,42 @@ TEST_F(Recording, ARecordingThatBeganWithoutItsRowGetsItAtTheEnd) {
   EXPECT_TRUE(call.releasedWithin(CallRecorder::kStopWaitMs + 600));
 }
 
+// Failing at the end too, the finished row is kept and written before the
+// next recording's own row.
+TEST_F(Recording, ARowThatFailsAtBothEndsIsWrittenBeforeTheNextRecording) {
+  ASSERT_TRUE(w.db->connection()
+                  .exec("CREATE TRIGGER no_insert BEFORE INSERT ON registro "
+                        "BEGIN SELECT RAISE(ABORT, 'locked'); END")
+                  .ok());
+  startRecording();
+  const QString first = call.audio().recordingFile();
+  w.scheduler.advance(60000);
+  ASSERT_TRUE(call.releasedWithin(CallRecorder::kStopWaitMs + 600));
+  EXPECT_FALSE(row().has_value());
+  EXPECT_EQ(w.recorder.keptRows(), 1);
+
+  ASSERT_TRUE(w.db->connection().exec("DROP TRIGGER no_insert").ok());
+  ASSERT_TRUE(w.db->insertNumber(QStringLiteral("5550000"), call.campaign(), 1).ok());
+  w.scheduler.advance(5500 + 1000 + 2000 + 7 * FakeEngineWorld::kDigitMs);
+  ASSERT_EQ(call.st().Status, status::kAwaitRingback);
+  call.ring();
+  call.burst(300, 400);
+  w.scheduler.advance(500);
+  call.endMessage();
+  w.scheduler.advance(400);
+  ASSERT_TRUE(call.st().Recording);
+  const auto rows = *w.db->allRecordings();
+  ASSERT_EQ(rows.size(), 2u);
+  const auto kept = std::find_if(rows.begin(), rows.end(),
+                                 [&](const RecordingRow& r) { return r.path == first; });
+  ASSERT_NE(kept, rows.end());
+  EXPECT_EQ(kept->destino, CallSteps::kNumber);
+  EXPECT_EQ(kept->origem, call.campaign());
+  EXPECT_NEAR(kept->horaIni.secsTo(kept->horaFin), 60, 1);
+  EXPECT_EQ(call.st().RecordingId, std::max(rows[0].id, rows[1].id)) << "the new one is its own";
+  EXPECT_EQ(w.recorder.keptRows(), 0);
+}
+
 TEST_F(Recording, ARecordingTheDeviceDroppedStillEndsAtTheMinute) {
   startRecording();
   call.audio().dropRecording();

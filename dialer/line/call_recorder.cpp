@@ -39,6 +39,7 @@ CallRecorder::Started CallRecorder::Grava(ChannelAudio& audio, int channel, cons
   }
   result.path = day_.day + QLatin1Char('/') + fileName(label, now, format->extension());
   result.at = now;
+  writeKeptRows();
   result.recordingId = insertRow(channel, label, now, result.path);
   ensureDayFolder();
   const Status started = audio.startRecording(result.path, *format);
@@ -69,7 +70,27 @@ int64_t CallRecorder::insertRow(int channel, const QString& label, const QDateTi
 }
 
 int64_t CallRecorder::insertLateRow(const Started& started, int channel, const QString& label) {
+  writeKeptRows();
   return insertRow(channel, label, started.at, started.path);
+}
+
+void CallRecorder::keepRow(const Started& started, int channel, const QString& label,
+                           const QString& destino, const QString& origem, const QTime& horaFin) {
+  kept_.push_back({label, started.path, destino, origem, started.at, channel, horaFin});
+}
+
+void CallRecorder::writeKeptRows() {
+  CallDatabase* db = database_ ? database_() : nullptr;
+  while (db && !kept_.empty()) {
+    const KeptRow& row = kept_.front();
+    const Result<int64_t> id =
+        db->insertRecording({row.label, row.at.date(), row.at.time(), row.path, row.channel});
+    if (!id) return;  // still failing: kept for the next time
+    if (!db->completeRecording(*id, row.destino, row.origem, row.horaFin)) {
+      log_.AddMsg(QStringLiteral("Erro ao finalizar registro da gravação no Canal %1.").arg(row.channel));
+    }
+    kept_.erase(kept_.begin());
+  }
 }
 
 void CallRecorder::dropRow(int64_t id) {

@@ -26,7 +26,10 @@
 //     "AGUARDANDO", and the row just inserted is deleted again: it would list
 //     a recording that does not exist. When the delete fails too it is
 //     logged and the row stays.
-// A recording that runs without a row gets one when it ends (insertLateRow).
+// A recording that runs without a row gets one when it ends (insertLateRow);
+// when that fails too, the finished row is kept (keepRow) and written before
+// the next recording starts, so that no recording stays out of the browser
+// while the program runs.
 //
 // Threads: main thread only.
 #pragma once
@@ -34,6 +37,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "common/scheduler.h"
 #include "dialer/line/channel_audio.h"
@@ -76,6 +80,11 @@ class CallRecorder {
   // The row of a recording that started without one (its insert failed),
   // inserted as Grava would have: the id, or 0 (logged) when it fails again.
   int64_t insertLateRow(const Started& started, int channel, const QString& label);
+  // The whole row of a finished recording that could not be written: kept,
+  // and written (inserted, then completed) before the next recording's row.
+  void keepRow(const Started& started, int channel, const QString& label, const QString& destino,
+               const QString& origem, const QTime& horaFin);
+  int keptRows() const { return static_cast<int>(kept_.size()); }
 
   // Stop: after 150 ms `done(true)` when the recording is stopped or was not
   // running (the engine then sets Status "AGUARDANDO"), `done(false)` when
@@ -89,6 +98,14 @@ class CallRecorder {
   int64_t insertRow(int channel, const QString& label, const QDateTime& at, const QString& path);
   void ensureDayFolder();
   void dropRow(int64_t id);
+  void writeKeptRows();
+
+  struct KeptRow {
+    QString label, path, destino, origem;
+    QDateTime at;
+    int channel = 0;
+    QTime horaFin;
+  };
 
   Scheduler& scheduler_;
   EventLog& log_;
@@ -96,6 +113,7 @@ class CallRecorder {
   RecordingDay day_;
   int tipoArquivo_ = 0;
   int sampleRate_ = 8000;
+  std::vector<KeptRow> kept_;
 };
 
 }  // namespace doruzudo
