@@ -354,15 +354,15 @@ void print(const RunOptions& run, const Figures& f) {
               f.finished ? "" : "  [NOT FINISHED]");
   std::printf("  calls on the lines: %d\n", f.calls);
   for (const auto& [status, count] : f.byStatus) {
-    std::printf("    %-24s %6d\n", status.toUtf8().constData(), count);
+    std::printf("    %s %6d\n", qPrintable(status.leftJustified(24)), count);
   }
   const double target = run.noise <= -40 ? 99.5 : 98.0;
   std::printf("  classification by what happened on the line (target >= %.1f %%):\n", target);
   for (int o = 0; o < int(Outcome::Count); ++o) {
     if (f.total[o] == 0) continue;
     const double pct = 100.0 * f.right[o] / f.total[o];
-    std::printf("    %-30s -> %-20s %5d/%-5d %6.2f %%%s\n", kOutcomeNames[o],
-                kExpected[o].toUtf8().constData(), f.right[o], f.total[o], pct,
+    std::printf("    %-30s -> %s %5d/%-5d %6.2f %%%s\n", kOutcomeNames[o],
+                qPrintable(kExpected[o].leftJustified(20)), f.right[o], f.total[o], pct,
                 pct < target ? "  BELOW TARGET" : "");
   }
   for (const auto& [expected, stored] : f.confusions) {
