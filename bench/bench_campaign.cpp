@@ -39,6 +39,7 @@
 #include "dialer/line/channel_audio_sim.h"
 #include "dialer/line/line_port_sim.h"
 #include "dialer/shell/dialer_app.h"
+#include "sim/classification.h"
 #include "sim/virtual_exchange.h"
 
 using namespace doruzudo;
@@ -48,46 +49,16 @@ namespace {
 const QString kCampaign = QStringLiteral("BENCH");
 
 // What the numbers of each kind do, by the digit after "114".
-struct Kind {
-  const char* behaviour;
-  bool silent;
+const char* const kKinds[] = {
+    "busy",
+    "ring",
+    "noringback",
+    "answer rings=2 keys=1",
+    "answer rings=1 talk=silent",
+    "answer rings=3 keys=9",
+    "answer rings=2 keys=0 hangup=8",
+    "answer rings=1 talk=2.5 hangup=3",
 };
-const Kind kKinds[] = {
-    {"busy", false},
-    {"ring", false},
-    {"noringback", false},
-    {"answer rings=2 keys=1", false},
-    {"answer rings=1 talk=silent", true},
-    {"answer rings=3 keys=9", false},
-    {"answer rings=2 keys=0 hangup=8", false},
-    {"answer rings=1 talk=2.5 hangup=3", false},
-};
-
-// What happened on the line, and the result the dialer is to store for it.
-enum class Outcome { Busy, NoAnswer, NoRingback, Answered, SilentCounted, SilentFailure, Count };
-const char* const kOutcomeNames[] = {
-    "busy tone",
-    "ringing, no answer",
-    "no ringback",
-    "answered, speaking",
-    "answered silent (ch 1, 5-8)",
-    "answered silent (ch 2-4)",
-};
-const QString kExpected[] = {
-    calldb::kStatusBusy,     calldb::kStatusNoAnswer, calldb::kStatusSwitchFailure,
-    calldb::kStatusAnswered, calldb::kStatusAnswered, calldb::kStatusCallFailure,
-};
-
-std::optional<Outcome> outcomeOf(const sim::CallTruth& call) {
-  if (call.behaviour == "busy") return Outcome::Busy;
-  if (call.behaviour == "ring") return Outcome::NoAnswer;
-  if (call.behaviour == "noringback") return Outcome::NoRingback;
-  if (call.behaviour != "answer") return std::nullopt;  // the number never completed
-  if (!call.answeredAtMs) return Outcome::NoAnswer;     // the dialer gave up ringing first
-  const bool silent = kKinds[call.dialed.mid(3, 1).toInt()].silent;
-  if (!silent) return Outcome::Answered;
-  return call.channel >= 2 && call.channel <= 4 ? Outcome::SilentFailure : Outcome::SilentCounted;
-}
 
 struct RunOptions {
   int numbers = 4000;
@@ -139,7 +110,7 @@ bool prepare(SettingsStore& store, const QString& dir, const RunOptions& run) {
   // The scenario.
   QStringList scenario = {"tones " + run.tones, QStringLiteral("noise %1").arg(run.noise), "level -15",
                           QStringLiteral("seed %1").arg(run.seed)};
-  for (int k = 0; k < 8; ++k) scenario << QStringLiteral("114%1* %2").arg(k).arg(kKinds[k].behaviour);
+  for (int k = 0; k < 8; ++k) scenario << QStringLiteral("114%1* %2").arg(k).arg(kKinds[k]);
   QFile file(dir + "/scenario.txt");
   if (!file.open(QIODevice::WriteOnly)) return false;
   file.write(scenario.join('\n').toUtf8());
@@ -194,9 +165,7 @@ struct Figures {
   bool finished = false;
   int calls = 0;
   std::map<QString, int> byStatus;
-  std::array<int, int(Outcome::Count)> total{}, right{};
-  std::map<QString, std::map<QString, int>> confusions;  // expected → stored → count
-  int unclassified = 0;  // stored without a call on the line, or the call never completed
+  sim::ClassificationReport classes;
   int lost = 0, twice = 0, both = 0, left = 0, storedTwice = 0;
   int recordings = 0, recordingFiles = 0, filesWithoutRow = 0, errorLines = 0;
   int dbBursts = 0, diskFullSpells = 0;
@@ -304,33 +273,19 @@ Figures runCampaign(const RunOptions& run) {
     if (results > 1) ++f.storedTwice;
   }
   std::map<std::pair<QString, int>, int> dials;
-  std::map<QString, const sim::CallTruth*> lastCall;
   for (const sim::CallTruth& call : calls) {
     const QDateTime at = QDateTime::fromString(call.offHookAt, Qt::ISODateWithMs);
     const int pass = int(std::upper_bound(passStarts.begin(), passStarts.end(), at) - passStarts.begin());
     if (++dials[{call.dialed, pass}] == 2) ++f.twice;
-    auto& last = lastCall[call.dialed];
-    if (!last || last->offHookAt < call.offHookAt) last = &call;
   }
 
   // Accuracy: each stored result against the last call of its number.
+  std::vector<sim::StoredResult> results;
   for (const ResultRow& row : *rows) {
     ++f.byStatus[row.status.isEmpty() ? QStringLiteral("(none)") : row.status];
-    const auto it = lastCall.find(row.telefone);
-    const std::optional<Outcome> outcome =
-        it == lastCall.end() ? std::nullopt : outcomeOf(*it->second);
-    if (!outcome) {
-      ++f.unclassified;
-      continue;
-    }
-    const int o = int(*outcome);
-    ++f.total[o];
-    if (row.status == kExpected[o]) {
-      ++f.right[o];
-    } else {
-      ++f.confusions[kOutcomeNames[o]][row.status.isEmpty() ? "(none)" : row.status];
-    }
+    results.push_back({row.telefone, row.status});
   }
+  f.classes = sim::classify(calls, results);
   std::set<QString> rowPaths;
   if (auto recs = db->allRecordings()) {
     f.recordings = static_cast<int>(recs->size());
@@ -358,20 +313,23 @@ void print(const RunOptions& run, const Figures& f) {
   }
   const double target = run.noise <= -40 ? 99.5 : 98.0;
   std::printf("  classification by what happened on the line (target >= %.1f %%):\n", target);
-  for (int o = 0; o < int(Outcome::Count); ++o) {
-    if (f.total[o] == 0) continue;
-    const double pct = 100.0 * f.right[o] / f.total[o];
-    std::printf("    %-30s -> %s %5d/%-5d %6.2f %%%s\n", kOutcomeNames[o],
-                qPrintable(kExpected[o].leftJustified(20)), f.right[o], f.total[o], pct,
+  const sim::ClassificationReport& c = f.classes;
+  for (int o = 0; o < sim::kLineOutcomes; ++o) {
+    if (c.total[o] == 0) continue;
+    const auto outcome = static_cast<sim::LineOutcome>(o);
+    const double pct = 100.0 * c.right[o] / c.total[o];
+    std::printf("    %s -> %s %5d/%-5d %6.2f %%%s\n", qPrintable(sim::outcomeName(outcome).leftJustified(30)),
+                qPrintable(sim::expectedStatus(outcome).leftJustified(20)), c.right[o], c.total[o], pct,
                 pct < target ? "  BELOW TARGET" : "");
   }
-  for (const auto& [expected, stored] : f.confusions) {
-    for (const auto& [status, count] : stored) {
-      std::printf("      %s stored as %s: %d\n", expected.toUtf8().constData(),
-                  status.toUtf8().constData(), count);
-    }
+  std::map<std::pair<QString, QString>, int> confusions;
+  for (const auto& m : c.mismatches) {
+    ++confusions[{sim::outcomeName(m.outcome), m.stored.isEmpty() ? QStringLiteral("(none)") : m.stored}];
   }
-  if (f.unclassified) std::printf("    stored without a completed call on the line: %d\n", f.unclassified);
+  for (const auto& [what, count] : confusions) {
+    std::printf("      %s stored as %s: %d\n", qPrintable(what.first), qPrintable(what.second), count);
+  }
+  if (c.withoutCall) std::printf("    stored without a completed call on the line: %d\n", c.withoutCall);
   std::printf("  recordings: %d rows, %d of them with their file; %d files without a row\n",
               f.recordings, f.recordingFiles, f.filesWithoutRow);
   if (run.faults) {

@@ -9,6 +9,7 @@
 //   {"channel":3,"offHookAt":"2026-03-25T09:00:05.500","dialed":"01133334444",
 //    "behaviour":"answer","scenarioLine":4,"completedAtMs":4900,"ringsPlayed":2,
 //    "answeredAtMs":11400,"messageEndedAtMs":19020,
+//    (a party answering without a word adds "partySilent":true)
 //    "keys":[{"key":"1","atMs":20020}],"hungUpAtMs":22020,"onHookAtMs":22700}
 // Thread-safety: CallTruth is a plain value; a TruthLog is used from one thread.
 #pragma once
@@ -41,6 +42,7 @@ struct CallTruth {
   std::optional<int64_t> completedAtMs;
   int ringsPlayed = 0;
   std::optional<int64_t> answeredAtMs;
+  bool partySilent = false;  // the party answered without a word
   // When the party took the dialer's first message as over (its audio silent
   // for 500 ms): the keys and the hang-up count from here.
   std::optional<int64_t> messageEndedAtMs;
@@ -51,7 +53,13 @@ struct CallTruth {
   std::optional<int64_t> onHookAtMs;  // the dialer hung up
 
   QJsonObject toJson() const;
+  // The call of one line of a truth file; an error names what is wrong.
+  static Result<CallTruth> fromJson(const QJsonObject& object);
 };
+
+// Every call of a truth file, in the order written; an error names the file
+// and the line.
+Result<std::vector<CallTruth>> readTruthFile(const QString& path);
 
 // Appends calls to a file, one JSON object a line, each written out at once.
 class TruthLog {

@@ -305,6 +305,7 @@ void FarEnd::stopRinging() {
 void FarEnd::answer() {
   stopRinging();
   call_.answeredAtMs = ms(pos_);
+  call_.partySilent = behaviour_.silent || behaviour_.talkSeconds <= 0;
   listening_ = true;
   heard_ = false;
   speak();

@@ -148,6 +148,7 @@ TEST_P(AnswersAfterRings, RingbackBurstsThenTheAnswerAndTheTalk) {
   EXPECT_EQ(call.ringsPlayed, rings);
   ASSERT_TRUE(call.answeredAtMs);
   EXPECT_EQ(*call.answeredAtMs, answerMs);
+  EXPECT_FALSE(call.partySilent);
   int ringBursts = 0;
   for (const simtest::Burst& b : decode(heard).bursts) {
     if (b.start >= answerMs * 8) break;
@@ -178,6 +179,7 @@ TEST_F(FarEndTest, KeysFollowTheMessageOnceItHasBeenSilentFor500Ms) {
   run(5000, message());
   const int64_t messageEnd = 2000 + 2100 + 500;
   const CallTruth& call = far->call();
+  EXPECT_TRUE(call.partySilent);
   ASSERT_TRUE(call.messageEndedAtMs);
   EXPECT_EQ(*call.messageEndedAtMs, messageEnd);
   ASSERT_EQ(call.keys.size(), 3u);

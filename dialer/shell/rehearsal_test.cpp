@@ -12,22 +12,12 @@
 #include "dialer/campaigns/campaign_generator.h"
 #include "dialer/engine/engine.h"
 #include "dialer/shell/dialer_app.h"
+#include "sim/classification.h"
 #include "sim/virtual_exchange.h"
 #include "tests/testing.h"
 
 namespace doruzudo {
 namespace {
-
-// What the dialer must store for what happened on the line.
-QString expectedStatus(const sim::CallTruth& call, bool silentParty) {
-  if (call.behaviour == "busy") return "TELEFONE OCUPADO";
-  if (call.behaviour == "ring") return "TELEFONE NÃO ATENDE";
-  if (call.behaviour == "noringback") return "FALHA NA COMUTAÇÃO";
-  // A party that answers without a word is heard as an answer only where the
-  // end of ringback counts (channels 1 and 5 to 8).
-  if (silentParty && call.channel >= 2 && call.channel <= 4) return "FALHA NA LIGAÇÃO";
-  return "CHAMADA ATENDIDA";
-}
 
 TEST(Rehearsal, EveryNumberEndsOnceWithTheResultOfWhatHappenedOnTheLine) {
   testing::TempDir dir;
@@ -83,8 +73,9 @@ TEST(Rehearsal, EveryNumberEndsOnceWithTheResultOfWhatHappenedOnTheLine) {
     ++seen[row.telefone];
     ASSERT_TRUE(lastCall.count(row.telefone)) << row.telefone.toStdString();
     const sim::CallTruth& call = lastCall[row.telefone];
-    const bool silent = row.telefone.startsWith("11305");
-    EXPECT_EQ(row.status, expectedStatus(call, silent))
+    const std::optional<sim::LineOutcome> outcome = sim::lineOutcome(call);
+    ASSERT_TRUE(outcome) << row.telefone.toStdString() << " never completed";
+    EXPECT_EQ(row.status, sim::expectedStatus(*outcome))
         << row.telefone.toStdString() << " on channel " << call.channel << ", "
         << call.behaviour.toStdString();
   }

@@ -1,0 +1,61 @@
+// Classification: what happened on a line, from the exchange's record of the
+// call, and the result the dialer is to store for it; and the comparison of a
+// campaign's stored results with the record.
+//
+//   busy tone                         "TELEFONE OCUPADO"
+//   ringing without an answer         "TELEFONE NÃO ATENDE" (also an answer
+//                                     that came after the dialer gave up)
+//   no ringback                       "FALHA NA COMUTAÇÃO"
+//   an answer                         "CHAMADA ATENDIDA"
+//   a silent answer on channels 2-4   "FALHA NA LIGAÇÃO": those channels do
+//                                     not take the end of ringback as an answer
+//
+// This is an oracle of its own, written from what the dialer is to do, not
+// from the dialer's code. Pure functions; thread-safe.
+#pragma once
+
+#include <QString>
+#include <array>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "sim/call_truth.h"
+
+namespace doruzudo::sim {
+
+enum class LineOutcome { Busy, NoAnswer, NoRingback, Answered, SilentAnswered, SilentFailure };
+inline constexpr int kLineOutcomes = 6;
+
+// Null when the number never completed (the dialer hung up while dialing).
+std::optional<LineOutcome> lineOutcome(const CallTruth& call);
+QString expectedStatus(LineOutcome outcome);
+// "busy tone", "ringing, no answer", ...
+QString outcomeName(LineOutcome outcome);
+
+struct StoredResult {
+  QString number;
+  QString status;
+};
+
+struct ClassificationReport {
+  struct Mismatch {
+    QString number;
+    int channel = 0;
+    LineOutcome outcome = LineOutcome::Busy;
+    QString stored;
+  };
+  std::array<int, kLineOutcomes> total{}, right{};
+  std::vector<Mismatch> mismatches;
+  int withoutCall = 0;  // results whose number has no completed call on record
+
+  int allRight() const;
+  int all() const;
+};
+
+// Each stored result against the last call of its number on record (by
+// off-hook time; the numbers as dialed, so with no prefix or operator code).
+ClassificationReport classify(const std::vector<CallTruth>& calls,
+                              const std::vector<StoredResult>& results);
+
+}  // namespace doruzudo::sim
