@@ -60,3 +60,6 @@ echo "Still to dial: $(sqlite3 "$db" "SELECT COUNT(*) FROM telefones WHERE Campa
 echo "Option answers: $(sqlite3 "$db" 'SELECT COUNT(*) FROM "DEMO" WHERE Opcao1 <> '"''"';')"
 echo "Recordings made: $(sqlite3 "$db" 'SELECT COUNT(*) FROM registro;') (in $sandbox/Gravações)"
 echo "Calls seen by the exchange: $(wc -l < "$sandbox/truth.jsonl") (ground truth: $sandbox/truth.jsonl)"
+echo
+echo "The results against what happened on each line:"
+"$admin" sim check --truth "$sandbox/truth.jsonl" --campaign DEMO || true

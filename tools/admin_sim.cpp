@@ -1,10 +1,15 @@
 // doruzudo-admin sim: the virtual exchange from the command line. "render"
-// writes what the far end of a line sends for one number.
+// writes what the far end of a line sends for one number; "check" compares a
+// campaign's stored results with the exchange's record of its calls.
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include "common/call_database.h"
+#include "common/settings_store.h"
+#include "dialer/campaigns/database_folder.h"
 #include "dialer/line/audio_file.h"
 #include "sim/call_render.h"
+#include "sim/classification.h"
 #include "sim/scenario.h"
 #include "tools/admin_command.h"
 
@@ -15,6 +20,8 @@ constexpr double kMaxSeconds = 3600;
 
 const char* kHelp =
     "Usage: doruzudo-admin sim render --scenario FILE --number DIGITS --seconds S OUT.wav\n"
+    "       doruzudo-admin sim check --truth FILE --campaign NAME [--db-folder DIR]\n\n"
+    "render:\n"
     "Writes to OUT.wav (8000 Hz, 16-bit, mono) what the far end of a line sends for\n"
     "the number DIGITS under the scenario FILE during S seconds, the dialer's side\n"
     "silent. The number counts as dialed and complete at the file's first sample (no\n"
@@ -29,11 +36,83 @@ const char* kHelp =
     "  --babble         the party babbles instead of speaking with espeak-ng\n"
     "  -h, --help       this text\n"
     "Exit status: 0 written, 1 the scenario could not be read or OUT.wav written,\n"
-    "2 wrong arguments.\n";
+    "2 wrong arguments.\n\n"
+    "check:\n"
+    "Compares the results campaign NAME stored with the record the virtual exchange\n"
+    "wrote of every call (doruzudo --simulate --truth=FILE): for each finished\n"
+    "number, the result the dialer is to store for what happened on its line (its\n"
+    "last call) against the one it stored. Prints the count right by what happened,\n"
+    "then every number stored otherwise.\n"
+    "  --truth FILE     the exchange's record of the calls\n"
+    "  --campaign NAME  the campaign\n"
+    "  --db-folder DIR  the database folder (default: the dialer's PathBD)\n"
+    "Exit status: 0 every result as on the line, 1 some differ or a file could not\n"
+    "be read, 2 wrong arguments.\n";
 
 int usage(const QString& why) { return usageError("sim", why, kHelp); }
 
+int fail(const QString& message) { return failure("sim", message); }
+
+int check(const QStringList& args) {
+  QCommandLineParser parser;
+  parser.addHelpOption();
+  parser.addOption({QStringLiteral("truth"), QStringLiteral("record"), QStringLiteral("FILE")});
+  parser.addOption({QStringLiteral("campaign"), QStringLiteral("campaign"), QStringLiteral("NAME")});
+  parser.addOption(
+      {QStringLiteral("db-folder"), QStringLiteral("database folder"), QStringLiteral("DIR")});
+  if (!parser.parse(QStringList{QStringLiteral("sim")} + args)) return usage(parser.errorText());
+  if (parser.isSet(QStringLiteral("help"))) {
+    out(QString::fromUtf8(kHelp));
+    return 0;
+  }
+  if (!parser.isSet(QStringLiteral("truth")) || !parser.isSet(QStringLiteral("campaign"))) {
+    return usage(QStringLiteral("check needs --truth FILE and --campaign NAME"));
+  }
+  const auto calls = sim::readTruthFile(parser.value(QStringLiteral("truth")));
+  if (!calls) return fail(calls.message());
+  std::shared_ptr<SettingsStore> store;
+  if (!parser.isSet(QStringLiteral("db-folder"))) {
+    auto opened = SettingsStore::openDefault();
+    if (!opened) return fail(opened.message());
+    store = *opened;
+  }
+  auto folder = databaseFolder(store.get(), parser.value(QStringLiteral("db-folder")));
+  if (!folder) return fail(folder.message());
+  auto db = CallDatabase::open(*folder, /*create=*/false);
+  if (!db) return fail(db.message());
+  const QString campaign = parser.value(QStringLiteral("campaign"));
+  const auto rows = (*db)->resultRows(campaign);
+  if (!rows) return fail(rows.message());
+  std::vector<sim::StoredResult> results;
+  for (const ResultRow& row : *rows) results.push_back({row.telefone, row.status});
+  const sim::ClassificationReport report = sim::classify(*calls, results);
+
+  out(QStringLiteral("%1: %2 of %3 results as on the line\n")
+          .arg(campaign)
+          .arg(report.allRight())
+          .arg(report.all()));
+  for (int o = 0; o < sim::kLineOutcomes; ++o) {
+    if (report.total[o] == 0) continue;
+    const auto outcome = static_cast<sim::LineOutcome>(o);
+    out(QStringLiteral("  %1 -> %2 %3/%4\n")
+            .arg(sim::outcomeName(outcome).leftJustified(28), sim::expectedStatus(outcome).leftJustified(20))
+            .arg(report.right[o])
+            .arg(report.total[o]));
+  }
+  for (const auto& m : report.mismatches) {
+    out(QStringLiteral("  %1 (channel %2, %3): stored \"%4\"\n")
+            .arg(m.number)
+            .arg(m.channel)
+            .arg(sim::outcomeName(m.outcome), m.stored));
+  }
+  if (report.withoutCall > 0) {
+    out(QStringLiteral("  %1 results without a completed call on record\n").arg(report.withoutCall));
+  }
+  return report.mismatches.empty() ? 0 : 1;
+}
+
 int run(const QStringList& args) {
+  if (!args.isEmpty() && args.first() == QLatin1String("check")) return check(args.mid(1));
   QCommandLineParser parser;
   parser.addHelpOption();
   parser.addOption(
@@ -84,7 +163,8 @@ int run(const QStringList& args) {
 }
 
 const AdminCommand command(QStringLiteral("sim"),
-                           QStringLiteral("the virtual exchange: render what a number sounds like"),
+                           QStringLiteral("the virtual exchange: render what a number sounds "
+                                          "like, check stored results against its record"),
                            run);
 
 }  // namespace
