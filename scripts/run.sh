@@ -46,6 +46,7 @@ prepare_store
 "$admin" settings set IDTransC5 6 --integer && "$admin" settings set TransC5 PesqOpniao
 "$admin" settings set IDTransC6 0 --integer && "$admin" settings set TransC6 SIM
 "$admin" settings set RamalC6 2001 && "$admin" settings set TamDigitosC6 4 --integer
+"$admin" settings set Texto1C5 "ÓTIMO" && "$admin" settings set Texto2C5 "BOM" && "$admin" settings set Texto3C5 "RUIM"
 "$admin" campaign create --file share/demo/numbers.txt --name DEMO --channels 1,2,3,4,5,6,7,8
 
 echo "Rehearsal: the demo campaign on eight simulated lines (log: $sandbox/dialer.log)"
@@ -57,8 +58,10 @@ echo
 echo "Numbers by result:"
 sqlite3 -separator ': ' "$db" 'SELECT Status, COUNT(*) FROM "DEMO" GROUP BY Status ORDER BY 2 DESC;'
 echo "Still to dial: $(sqlite3 "$db" "SELECT COUNT(*) FROM telefones WHERE Campanha = 'DEMO';")"
-echo "Option answers: $(sqlite3 "$db" 'SELECT COUNT(*) FROM "DEMO" WHERE Opcao1 <> '"''"';')"
+echo "Option answers:"
+sqlite3 -separator ': ' "$db" 'SELECT Opcao1, COUNT(*) FROM "DEMO" WHERE Opcao1 IS NOT NULL GROUP BY Opcao1;'
 echo "Recordings made: $(sqlite3 "$db" 'SELECT COUNT(*) FROM registro;') (in $sandbox/Gravações)"
+echo "Transfers made: $(grep -c '"transferredTo"' "$sandbox/truth.jsonl" || true)"
 echo "Calls seen by the exchange: $(wc -l < "$sandbox/truth.jsonl") (ground truth: $sandbox/truth.jsonl)"
 echo
 echo "The results against what happened on each line:"
