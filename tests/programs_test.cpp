@@ -108,6 +108,49 @@ TEST_F(ProgramsTest, AnEmptyStoreStopsTheStartUpAndSaysWhichValueIsMissing) {
   EXPECT_EQ(dialer.exitCode(), 0);
 }
 
+// A rehearsal as a user or a tester runs one: a campaign dialed headless
+// against a scenario at full speed, then checked against the exchange's record.
+TEST_F(ProgramsTest, ASimulatedCampaignEndsAndItsResultsAreWhatHappenedOnTheLines) {
+  ASSERT_EQ(admin({"settings", "import", DORUZUDO_SOURCE_DIR "/share/defaults.reg"}).exitCode, 0);
+  const QString db = dir.file("dados");
+  ASSERT_EQ(admin({"settings", "set", "PathBD", db}).exitCode, 0);
+  ASSERT_EQ(admin({"db", "init", "--folder", db}).exitCode, 0);
+  for (int n = 1; n <= 8; ++n) admin({"settings", "set", QString("TentativaC%1").arg(n), "1"});
+  testing::writeFile(dir.file("scenario.txt"),
+                     "noise -45\n2101 busy\n2102 ring\n2103 noringback\n"
+                     "2104 answer rings=1 talk=silent\n2105 answer rings=2 keys=1\n"
+                     "2106 answer rings=1 talk=silent\n* busy\n");
+  testing::writeFile(dir.file("numbers.txt"), "2101\n2102\n2103\n2104\n2105\n2106\n");
+  ASSERT_EQ(admin({"campaign", "create", "--file", dir.file("numbers.txt"), "--name", "ENSAIO",
+                   "--channels", "1,2,3,4"})
+                .exitCode,
+            0);
+
+  QProcess dialer;
+  dialer.setProcessEnvironment(env);
+  dialer.start(DORUZUDO_BIN_DIR "/doruzudo",
+               {"--headless", "--simulate=" + dir.file("scenario.txt"), "--speed=max",
+                "--stop-when-done", "--truth=" + dir.file("truth.jsonl")});
+  ASSERT_TRUE(dialer.waitForFinished(3 * kWaitMs));
+  EXPECT_EQ(dialer.exitCode(), 0) << dialer.readAllStandardError().toStdString();
+  const QString log = QString::fromUtf8(dialer.readAllStandardOutput());
+  EXPECT_TRUE(log.contains("Não há mais telefones para discagem no Canal 1."));
+
+  const Run check = admin({"sim", "check", "--truth", dir.file("truth.jsonl"), "--campaign",
+                           "ENSAIO", "--db-folder", db});
+  EXPECT_EQ(check.exitCode, 0) << check.out.toStdString() << check.err.toStdString();
+  EXPECT_TRUE(check.out.startsWith("ENSAIO: 6 of 6 results as on the line")) << check.out.toStdString();
+
+  // A record that says otherwise is reported, number by number.
+  QByteArray truth = testing::readFile(dir.file("truth.jsonl"));
+  truth.replace("\"behaviour\":\"busy\"", "\"behaviour\":\"ring\"");
+  testing::writeFile(dir.file("other.jsonl"), truth);
+  const Run differs = admin({"sim", "check", "--truth", dir.file("other.jsonl"), "--campaign",
+                             "ENSAIO", "--db-folder", db});
+  EXPECT_EQ(differs.exitCode, 1);
+  EXPECT_TRUE(differs.out.contains("2101 (channel ")) << differs.out.toStdString();
+}
+
 TEST_F(ProgramsTest, BothProgramsExplainThemselves) {
   EXPECT_TRUE(admin({"--help"}).out.contains("settings"));
   EXPECT_TRUE(admin({"settings", "--help"}).out.contains("import FILE"));
