@@ -4,7 +4,6 @@
 
 #include "common/call_database.h"
 #include "common/text_forms.h"
-#include "dialer/campaigns/database_folder.h"
 #include "dialer/campaigns/report_export.h"
 #include "tools/admin_command.h"
 
@@ -40,15 +39,7 @@ int run(const QStringList& args) {
   if (!from || !to || !parser.positionalArguments().isEmpty()) {
     return usage(QStringLiteral("--from and --to take dates as DD/MM/YYYY"));
   }
-  std::shared_ptr<SettingsStore> store;
-  if (!parser.isSet(QStringLiteral("db-folder"))) {
-    auto opened = SettingsStore::openDefault();
-    if (!opened) return fail(opened.message());
-    store = *opened;
-  }
-  auto folder = databaseFolder(store.get(), parser.value(QStringLiteral("db-folder")));
-  if (!folder) return fail(folder.message());
-  auto db = CallDatabase::open(*folder, /*create=*/false);
+  auto db = openCommandDatabase(dbFolderOption(parser));
   if (!db) return fail(db.message());
   auto found = (*db)->searchCampaigns(*from, *to);
   if (!found) return fail(found.message());

@@ -3,10 +3,16 @@
 // argument.
 #pragma once
 
+#include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
+
+#include "common/call_database.h"
+#include "common/status.h"
 
 namespace doruzudo::admin {
 
@@ -29,5 +35,18 @@ int failure(const char* group, const QString& message);
 // "doruzudo-admin GROUP: PROBLEM" and the group's help on standard error;
 // returns exit code 2 (wrong arguments).
 int usageError(const char* group, const QString& problem, const char* help);
+
+// The --db-folder value of a parser that has the option, if given.
+inline std::optional<QString> dbFolderOption(const QCommandLineParser& parser) {
+  if (!parser.isSet(QStringLiteral("db-folder"))) return std::nullopt;
+  return parser.value(QStringLiteral("db-folder"));
+}
+
+// The call database folder of a command: the one given (--db-folder DIR), or
+// else the dialer's PathBD from the settings store.
+Result<QString> commandDatabaseFolder(const std::optional<QString>& given);
+// The call database there; `create` makes a missing database file.
+Result<std::shared_ptr<CallDatabase>> openCommandDatabase(const std::optional<QString>& given,
+                                                          bool create = false);
 
 }  // namespace doruzudo::admin

@@ -3,7 +3,6 @@
 #include <QDir>
 
 #include "common/call_database.h"
-#include "dialer/campaigns/database_folder.h"
 #include "tools/admin_command.h"
 
 namespace doruzudo::admin {
@@ -35,13 +34,9 @@ int run(const QStringList& args) {
     err(QString::fromUtf8(kHelp));
     return 2;
   }
-  std::shared_ptr<SettingsStore> store;
-  if (!parser.isSet(QStringLiteral("folder"))) {
-    auto opened = SettingsStore::openDefault();
-    if (!opened) return fail(opened.message());
-    store = *opened;
-  }
-  auto folder = databaseFolder(store.get(), parser.value(QStringLiteral("folder")));
+  auto folder = commandDatabaseFolder(parser.isSet(QStringLiteral("folder"))
+                                          ? std::optional(parser.value(QStringLiteral("folder")))
+                                          : std::nullopt);
   if (!folder) return fail(folder.message());
   if (!QDir().mkpath(*folder)) return fail(QStringLiteral("cannot create folder %1").arg(*folder));
   auto db = CallDatabase::open(*folder);

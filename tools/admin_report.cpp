@@ -4,7 +4,6 @@
 
 #include "common/call_database.h"
 #include "common/qt_scheduler.h"
-#include "dialer/campaigns/database_folder.h"
 #include "dialer/campaigns/report_export.h"
 #include "dialer/campaigns/report_pdf.h"
 #include "tools/admin_command.h"
@@ -56,15 +55,7 @@ int run(const QStringList& args) {
   }
   const QString campaign = parser.positionalArguments().first();
 
-  std::shared_ptr<SettingsStore> store;
-  if (!parser.isSet(QStringLiteral("db-folder"))) {
-    auto opened = SettingsStore::openDefault();
-    if (!opened) return fail(opened.message());
-    store = *opened;
-  }
-  auto folder = databaseFolder(store.get(), parser.value(QStringLiteral("db-folder")));
-  if (!folder) return fail(folder.message());
-  auto db = CallDatabase::open(*folder, /*create=*/false);
+  auto db = openCommandDatabase(dbFolderOption(parser));
   if (!db) return fail(db.message());
 
   if (txt) {

@@ -5,8 +5,6 @@
 #include <QRegularExpression>
 
 #include "common/call_database.h"
-#include "common/settings_store.h"
-#include "dialer/campaigns/database_folder.h"
 #include "dialer/line/audio_file.h"
 #include "sim/call_render.h"
 #include "sim/classification.h"
@@ -70,15 +68,7 @@ int check(const QStringList& args) {
   }
   const auto calls = sim::readTruthFile(parser.value(QStringLiteral("truth")));
   if (!calls) return fail(calls.message());
-  std::shared_ptr<SettingsStore> store;
-  if (!parser.isSet(QStringLiteral("db-folder"))) {
-    auto opened = SettingsStore::openDefault();
-    if (!opened) return fail(opened.message());
-    store = *opened;
-  }
-  auto folder = databaseFolder(store.get(), parser.value(QStringLiteral("db-folder")));
-  if (!folder) return fail(folder.message());
-  auto db = CallDatabase::open(*folder, /*create=*/false);
+  auto db = openCommandDatabase(dbFolderOption(parser));
   if (!db) return fail(db.message());
   const QString campaign = parser.value(QStringLiteral("campaign"));
   const auto rows = (*db)->resultRows(campaign);
