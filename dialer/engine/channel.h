@@ -272,10 +272,10 @@ class Channel final : private ChannelAudio::Listener {
 
   bool inCall_ = false;
   bool unitGoneLogged_ = false;  // the unplugged unit was logged
-  // The recording of the call began (its file and start, for a row inserted
-  // late when the one at its start failed).
+  bool lineSilent_ = false;      // the line is silent now (silence start without its end)
+  // The call's recording began: its file and start, for a row inserted late
+  // when the one at its start failed.
   bool recordingBegan_ = false;
-  bool lineSilent_ = false;  // the line is silent now (silence start without its end)
   QString recordingPath_;
   QDateTime recordingAt_;
   bool resumeAfterSettling_ = false;  // tTemporiza resumes the dialing step

@@ -143,11 +143,12 @@ std::optional<PhoneRow> Channel::claimNumber() {
 
 // A row that used all its attempts moves to the campaign's result table and
 // is not dialed. When the move fails the row is dialed once more, and so is a
-// row whose last result was never stored (the database failed then): moved,
-// it would carry no result for a call that was made.
+// dialed row whose last result was never stored (the database failed then):
+// moved, it would carry no result for a call that was made.
 bool Channel::moveIfOverLimit(const PhoneRow& row) {
   const std::optional<int> limit = attemptLimit(settings());
-  if (!limit || row.attempts() < *limit || row.status.isEmpty()) return false;
+  const bool dialedWithoutResult = row.attempts() > 0 && row.status.isEmpty();
+  if (!limit || row.attempts() < *limit || dialedWithoutResult) return false;
   CallDatabase* db = env_.db();
   if (db && db->moveNumber(settings().Campanha, row.codigo).ok()) return true;
   log(QStringLiteral("Erro ao copiar/deletar registro."));
