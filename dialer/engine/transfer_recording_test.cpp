@@ -229,8 +229,8 @@ TEST_F(Recording, ARecordingThatBeganWithoutItsRowGetsItAtTheEnd) {
 }
 
 // Failing at the end too, the finished row is kept and written before the
-// next recording's own row.
-TEST_F(Recording, ARowThatFailsAtBothEndsIsWrittenBeforeTheNextRecording) {
+// next recording's own row, or by the recorder's retry.
+TEST_F(Recording, ARowThatFailsAtBothEndsIsWrittenBeforeTheNextRecordingOrLater) {
   ASSERT_TRUE(w.db->connection()
                   .exec("CREATE TRIGGER no_insert BEFORE INSERT ON registro "
                         "BEGIN SELECT RAISE(ABORT, 'locked'); END")
@@ -262,6 +262,25 @@ TEST_F(Recording, ARowThatFailsAtBothEndsIsWrittenBeforeTheNextRecording) {
   EXPECT_NEAR(kept->horaIni.secsTo(kept->horaFin), 60, 1);
   EXPECT_EQ(call.st().RecordingId, std::max(rows[0].id, rows[1].id)) << "the new one is its own";
   EXPECT_EQ(w.recorder.keptRows(), 0);
+
+  // Without a next recording, the retry writes it once the database is back.
+  FakeEngineWorld world;
+  CallSteps c(world, 5);
+  c.settings().Trans = mode::kRecord;
+  ASSERT_TRUE(world.db->connection()
+                  .exec("CREATE TRIGGER no_insert BEFORE INSERT ON registro "
+                        "BEGIN SELECT RAISE(ABORT, 'locked'); END")
+                  .ok());
+  c.toWait();
+  world.scheduler.advance(400 + 60000);
+  ASSERT_EQ(world.recorder.keptRows(), 1);
+  world.scheduler.advance(3 * CallRecorder::kKeptRetryMs);
+  EXPECT_EQ(world.recorder.keptRows(), 1) << "still failing: still kept";
+  ASSERT_TRUE(world.db->connection().exec("DROP TRIGGER no_insert").ok());
+  world.scheduler.advance(CallRecorder::kKeptRetryMs);
+  EXPECT_EQ(world.recorder.keptRows(), 0);
+  ASSERT_EQ(world.db->allRecordings()->size(), 1u);
+  EXPECT_EQ(world.db->allRecordings()->front().destino, CallSteps::kNumber);
 }
 
 TEST_F(Recording, ARecordingTheDeviceDroppedStillEndsAtTheMinute) {

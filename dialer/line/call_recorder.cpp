@@ -17,6 +17,10 @@ CallRecorder::CallRecorder(Scheduler& scheduler, EventLog& log,
                            std::function<CallDatabase*()> database)
     : scheduler_(scheduler), log_(log), database_(std::move(database)) {}
 
+CallRecorder::~CallRecorder() {
+  if (retry_) scheduler_.cancel(retry_);
+}
+
 void CallRecorder::setFormat(int tipoArquivo, int sampleRate) {
   tipoArquivo_ = tipoArquivo;
   sampleRate_ = sampleRate;
@@ -77,6 +81,16 @@ int64_t CallRecorder::insertLateRow(const Started& started, int channel, const Q
 void CallRecorder::keepRow(const Started& started, int channel, const QString& label,
                            const QString& destino, const QString& origem, const QTime& horaFin) {
   kept_.push_back({label, started.path, destino, origem, started.at, channel, horaFin});
+  retryKeptRows();
+}
+
+void CallRecorder::retryKeptRows() {
+  if (retry_ || kept_.empty()) return;
+  retry_ = scheduler_.callLater(kKeptRetryMs, [this] {
+    retry_ = 0;
+    writeKeptRows();
+    retryKeptRows();
+  });
 }
 
 void CallRecorder::writeKeptRows() {

@@ -28,8 +28,8 @@
 //     logged and the row stays.
 // A recording that runs without a row gets one when it ends (insertLateRow);
 // when that fails too, the finished row is kept (keepRow) and written before
-// the next recording starts, so that no recording stays out of the browser
-// while the program runs.
+// the next recording starts or, at the latest, by a retry every 5 s, so that
+// no recording stays out of the browser while the program runs.
 //
 // Threads: main thread only.
 #pragma once
@@ -66,7 +66,12 @@ class CallRecorder {
     QDateTime at;             // when it started
   };
 
+  static constexpr int kKeptRetryMs = 5000;
+
   CallRecorder(Scheduler& scheduler, EventLog& log, std::function<CallDatabase*()> database);
+  ~CallRecorder();  // cancels a pending retry
+  CallRecorder(const CallRecorder&) = delete;
+  CallRecorder& operator=(const CallRecorder&) = delete;
 
   void setDay(const RecordingDay& day) { day_ = day; }
   const RecordingDay& day() const { return day_; }
@@ -99,6 +104,7 @@ class CallRecorder {
   void ensureDayFolder();
   void dropRow(int64_t id);
   void writeKeptRows();
+  void retryKeptRows();
 
   struct KeptRow {
     QString label, path, destino, origem;
@@ -114,6 +120,7 @@ class CallRecorder {
   int tipoArquivo_ = 0;
   int sampleRate_ = 8000;
   std::vector<KeptRow> kept_;
+  uint64_t retry_ = 0;  // pending retry of the kept rows
 };
 
 }  // namespace doruzudo
