@@ -12,7 +12,12 @@ std::optional<LineOutcome> lineOutcome(const CallTruth& call) {
   if (call.behaviour == QLatin1String("ring")) return LineOutcome::NoAnswer;
   if (call.behaviour == QLatin1String("noringback")) return LineOutcome::NoRingback;
   if (call.behaviour != QLatin1String("answer")) return std::nullopt;
+  if (call.ringsPlayed == 0) return LineOutcome::NoRingback;
   if (!call.answeredAtMs) return LineOutcome::NoAnswer;
+  constexpr int64_t kHungUpOnAnswerMs = 1000;
+  if (call.onHookAtMs && *call.onHookAtMs - *call.answeredAtMs < kHungUpOnAnswerMs) {
+    return LineOutcome::NoAnswer;
+  }
   if (!call.partySilent) return LineOutcome::Answered;
   return call.channel >= 2 && call.channel <= 4 ? LineOutcome::SilentFailure
                                                 : LineOutcome::SilentAnswered;

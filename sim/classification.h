@@ -3,9 +3,15 @@
 // campaign's stored results with the record.
 //
 //   busy tone                         "TELEFONE OCUPADO"
-//   ringing without an answer         "TELEFONE NÃO ATENDE" (also an answer
-//                                     that came after the dialer gave up)
-//   no ringback                       "FALHA NA COMUTAÇÃO"
+//   ringing without an answer         "TELEFONE NÃO ATENDE"; also an answer
+//                                     after the dialer gave up ringing: none
+//                                     on record, or one it hung up on within
+//                                     a second (it decided after its last
+//                                     ring and was releasing the line)
+//   no ringback                       "FALHA NA COMUTAÇÃO"; also a party that
+//                                     answered without ringback first (the
+//                                     dialer listens for an answer only once
+//                                     the line has rung)
 //   an answer                         "CHAMADA ATENDIDA"
 //   a silent answer on channels 2-4   "FALHA NA LIGAÇÃO": those channels do
 //                                     not take the end of ringback as an answer

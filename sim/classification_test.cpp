@@ -19,6 +19,15 @@ CallTruth call(int channel, const char* dialed, const char* behaviour, const cha
   c.offHookAt = QString::fromLatin1(offHookAt);
   c.answeredAtMs = answeredAtMs;
   c.partySilent = silent;
+  c.ringsPlayed = answeredAtMs == 0 ? 0 : 2;
+  return c;
+}
+
+// The party picked up as the dialer, done with its rings, released the line.
+CallTruth answeredAsItHungUp() {
+  CallTruth c = call(5, "1", "answer", "", 34060);
+  c.ringsPlayed = 6;
+  c.onHookAtMs = 34180;
   return c;
 }
 
@@ -32,6 +41,8 @@ TEST(Classification, WhatHappenedOnTheLineGivesTheResultToStore) {
       {call(1, "1", "busy", ""), LineOutcome::Busy, "TELEFONE OCUPADO"},
       {call(1, "1", "ring", ""), LineOutcome::NoAnswer, "TELEFONE NÃO ATENDE"},
       {call(1, "1", "answer", ""), LineOutcome::NoAnswer, "TELEFONE NÃO ATENDE"},  // gave up first
+      {answeredAsItHungUp(), LineOutcome::NoAnswer, "TELEFONE NÃO ATENDE"},
+      {call(1, "1", "answer", "", 0), LineOutcome::NoRingback, "FALHA NA COMUTAÇÃO"},  // no rings
       {call(1, "1", "noringback", ""), LineOutcome::NoRingback, "FALHA NA COMUTAÇÃO"},
       {call(3, "1", "answer", "", 9000), LineOutcome::Answered, "CHAMADA ATENDIDA"},
       {call(1, "1", "answer", "", 9000, true), LineOutcome::SilentAnswered, "CHAMADA ATENDIDA"},
