@@ -51,10 +51,16 @@ int ClassificationReport::allRight() const { return std::accumulate(right.begin(
 int ClassificationReport::all() const { return std::accumulate(total.begin(), total.end(), 0); }
 
 ClassificationReport classify(const std::vector<CallTruth>& calls,
-                              const std::vector<StoredResult>& results) {
+                              const std::vector<StoredResult>& results,
+                              const DialPrefix& prefixOf) {
   std::map<QString, const CallTruth*> last;
   for (const CallTruth& call : calls) {
-    const CallTruth*& seen = last[call.dialed];
+    QString number = call.dialed;
+    if (prefixOf) {
+      const QString prefix = prefixOf(call.channel);
+      if (number.startsWith(prefix)) number.remove(0, prefix.size());
+    }
+    const CallTruth*& seen = last[number];
     if (!seen || seen->offHookAt <= call.offHookAt) seen = &call;
   }
   ClassificationReport report;

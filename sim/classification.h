@@ -22,6 +22,7 @@
 
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -59,9 +60,15 @@ struct ClassificationReport {
   int all() const;
 };
 
+// What a channel dials before each number (its line prefix, then its
+// operator code), to find the number in what the exchange heard.
+using DialPrefix = std::function<QString(int channel)>;
+
 // Each stored result against the last call of its number on record (by
-// off-hook time; the numbers as dialed, so with no prefix or operator code).
+// off-hook time). A call's number is what was dialed after the channel's
+// prefix (all of it without `prefixOf`).
 ClassificationReport classify(const std::vector<CallTruth>& calls,
-                              const std::vector<StoredResult>& results);
+                              const std::vector<StoredResult>& results,
+                              const DialPrefix& prefixOf = {});
 
 }  // namespace doruzudo::sim

@@ -78,6 +78,17 @@ TEST(Classification, EachResultIsJudgedByTheLastCallOfItsNumber) {
   EXPECT_EQ(report.mismatches[0].stored, "TELEFONE OCUPADO");
 }
 
+// Each channel's line prefix and operator code come before the number.
+TEST(Classification, NumbersAreFoundAfterEachChannelsPrefix) {
+  const std::vector<CallTruth> calls = {call(2, "0015555", "busy", "a"),
+                                        call(3, "9555", "ring", "b"), call(4, "556", "busy", "c")};
+  const auto prefix = [](int channel) { return QString(channel == 2 ? "0015" : channel == 3 ? "9" : ""); };
+  const ClassificationReport report =
+      classify(calls, {{"555", "TELEFONE NÃO ATENDE"}, {"556", "TELEFONE OCUPADO"}}, prefix);
+  EXPECT_EQ(report.withoutCall, 0);
+  EXPECT_EQ(report.allRight(), 2) << "the last call of 555 is channel 3's";
+}
+
 TEST(TruthFile, ReadsBackWhatWasWrittenAndNamesABadLine) {
   testing::TempDir dir;
   CallTruth full = call(6, "01133334444", "answer", "2026-03-25T09:00:05.500", 11400, true);

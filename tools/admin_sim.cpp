@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 
 #include "common/call_database.h"
+#include "common/channel_settings.h"
+#include "common/settings_store.h"
 #include "dialer/line/audio_file.h"
 #include "sim/call_render.h"
 #include "sim/classification.h"
@@ -40,7 +42,8 @@ const char* kHelp =
     "wrote of every call (doruzudo --simulate --truth=FILE): for each finished\n"
     "number, the result the dialer is to store for what happened on its line (its\n"
     "last call) against the one it stored. Prints the count right by what happened,\n"
-    "then every number stored otherwise.\n"
+    "then every number stored otherwise. Each channel's line prefix and operator\n"
+    "code (GetLinhaC<n>, OperadoraC<n>) are taken from the settings store.\n"
     "  --truth FILE     the exchange's record of the calls\n"
     "  --campaign NAME  the campaign\n"
     "  --db-folder DIR  the database folder (default: the dialer's PathBD)\n"
@@ -75,7 +78,24 @@ int check(const QStringList& args) {
   if (!rows) return fail(rows.message());
   std::vector<sim::StoredResult> results;
   for (const ResultRow& row : *rows) results.push_back({row.telefone, row.status});
-  const sim::ClassificationReport report = sim::classify(*calls, results);
+  // The digits each channel dials before a number, from the dialer's settings.
+  std::array<QString, kChannelCount + 1> prefixes{};
+  auto store = SettingsStore::openDefault();
+  if (auto key = store ? (*store)->openKey(SettingsStore::kConfigKey) : std::nullopt) {
+    for (int n = 1; n <= kChannelCount; ++n) {
+      const auto text = [&](const char* name) {
+        try {
+          return key->readString(channelValue(name, n));
+        } catch (const SettingsError&) {
+          return QString();  // not a text: no prefix
+        }
+      };
+      prefixes[n] = text("GetLinha") + text("Operadora");
+    }
+  }
+  const sim::ClassificationReport report = sim::classify(*calls, results, [&](int channel) {
+    return channel >= 1 && channel <= kChannelCount ? prefixes[channel] : QString();
+  });
 
   out(QStringLiteral("%1: %2 of %3 results as on the line\n")
           .arg(campaign)
