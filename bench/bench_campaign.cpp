@@ -40,6 +40,7 @@
 #include "dialer/line/line_port_sim.h"
 #include "dialer/shell/dialer_app.h"
 #include "sim/classification.h"
+#include "sim/database_faults.h"
 #include "sim/virtual_exchange.h"
 
 using namespace doruzudo;
@@ -117,47 +118,6 @@ bool prepare(SettingsStore& store, const QString& dir, const RunOptions& run) {
   return true;
 }
 
-// Database statements that change rows fail while the switch is on, as a
-// locked or failing disk makes them fail: installed through triggers from a
-// second connection, like another program holding the file.
-class DatabaseFaults {
- public:
-  bool install(const QString& folder) {
-    auto db = CallDatabase::open(folder);
-    if (!db) return false;
-    db_ = *db;
-    const char* sql = R"(
-      CREATE TABLE bench_fault (armed INTEGER NOT NULL);
-      INSERT INTO bench_fault VALUES (0);
-      CREATE TRIGGER bench_fault_1 BEFORE UPDATE ON telefones WHEN (SELECT armed FROM bench_fault)
-        BEGIN SELECT RAISE(ABORT, 'injected failure'); END;
-      CREATE TRIGGER bench_fault_2 BEFORE DELETE ON telefones WHEN (SELECT armed FROM bench_fault)
-        BEGIN SELECT RAISE(ABORT, 'injected failure'); END;
-      CREATE TRIGGER bench_fault_3 BEFORE INSERT ON "BENCH" WHEN (SELECT armed FROM bench_fault)
-        BEGIN SELECT RAISE(ABORT, 'injected failure'); END;
-      CREATE TRIGGER bench_fault_4 BEFORE UPDATE ON "BENCH" WHEN (SELECT armed FROM bench_fault)
-        BEGIN SELECT RAISE(ABORT, 'injected failure'); END;
-      CREATE TRIGGER bench_fault_5 BEFORE INSERT ON registro WHEN (SELECT armed FROM bench_fault)
-        BEGIN SELECT RAISE(ABORT, 'injected failure'); END;
-      CREATE TRIGGER bench_fault_6 BEFORE UPDATE ON registro WHEN (SELECT armed FROM bench_fault)
-        BEGIN SELECT RAISE(ABORT, 'injected failure'); END;)";
-    return db_->connection().exec(sql).ok();
-  }
-  void arm(bool on) {
-    if (on == armed_) return;
-    armed_ = on;
-    if (on) ++bursts_;
-    (void)db_->connection().exec(on ? "UPDATE bench_fault SET armed = 1"
-                                    : "UPDATE bench_fault SET armed = 0");
-  }
-  int bursts() const { return bursts_; }
-
- private:
-  std::shared_ptr<CallDatabase> db_;
-  bool armed_ = false;
-  int bursts_ = 0;
-};
-
 int64_t minutes(double m) { return static_cast<int64_t>(m * 60 * 1000); }
 
 struct Figures {
@@ -196,10 +156,14 @@ Figures runCampaign(const RunOptions& run) {
                               if (line.contains(" - Erro")) ++f.errorLines;
                             },
                             {}});
-  DatabaseFaults dbFaults;
-  if (run.faults && !dbFaults.install(home + "Doruzudo/Dados")) {
-    std::fprintf(stderr, "bench-campaign: cannot install the database faults\n");
-    std::exit(1);
+  std::unique_ptr<sim::DatabaseFaults> dbFaults;
+  if (run.faults) {
+    auto installed = sim::DatabaseFaults::install(home + "Doruzudo/Dados", kCampaign);
+    if (!installed) {
+      std::fprintf(stderr, "bench-campaign: %s\n", qPrintable(installed.message()));
+      std::exit(1);
+    }
+    dbFaults = std::move(*installed);
   }
   if (!dialer.start()) std::exit(1);
   dialer.exchange()->setCallEnded([&](const sim::CallTruth& call) { calls.push_back(call); });
@@ -217,7 +181,7 @@ Figures runCampaign(const RunOptions& run) {
     if (now >= cap) break;
     if (run.faults) {
       // Database statements fail 20 s in every 7 minutes.
-      dbFaults.arm(now % minutes(7) < 20000);
+      (void)dbFaults->arm(now % minutes(7) < 20000);
       // The recordings' disk is full 90 s in every 11 minutes.
       const bool full = now % minutes(11) >= minutes(5) && now % minutes(11) < minutes(6.5);
       if (full != diskFull) {
@@ -249,8 +213,10 @@ Figures runCampaign(const RunOptions& run) {
   std::fprintf(stderr, "\r%60s\r", "");
   f.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   f.virtualSeconds = scheduler.elapsedMs() / 1000.0;
-  dbFaults.arm(false);
-  f.dbBursts = dbFaults.bursts();
+  if (dbFaults) {
+    (void)dbFaults->arm(false);
+    f.dbBursts = dbFaults->bursts();
+  }
   dialer.exchange()->endRun();
   f.calls = static_cast<int>(calls.size());
 
@@ -272,12 +238,7 @@ Figures runCampaign(const RunOptions& run) {
     if (listed) ++f.left;
     if (results > 1) ++f.storedTwice;
   }
-  std::map<std::pair<QString, int>, int> dials;
-  for (const sim::CallTruth& call : calls) {
-    const QDateTime at = QDateTime::fromString(call.offHookAt, Qt::ISODateWithMs);
-    const int pass = int(std::upper_bound(passStarts.begin(), passStarts.end(), at) - passStarts.begin());
-    if (++dials[{call.dialed, pass}] == 2) ++f.twice;
-  }
+  f.twice = static_cast<int>(sim::dialedTwiceInAPass(calls, passStarts).size());
 
   // Accuracy: each stored result against the last call of its number.
   std::vector<sim::StoredResult> results;

@@ -1,5 +1,6 @@
 #include "sim/classification.h"
 
+#include <algorithm>
 #include <map>
 #include <numeric>
 
@@ -81,6 +82,18 @@ ClassificationReport classify(const std::vector<CallTruth>& calls,
     }
   }
   return report;
+}
+
+std::vector<QString> dialedTwiceInAPass(const std::vector<CallTruth>& calls,
+                                        const std::vector<QDateTime>& passStarts) {
+  std::map<std::pair<QString, int64_t>, int> dials;
+  std::vector<QString> twice;
+  for (const CallTruth& call : calls) {
+    const QDateTime at = QDateTime::fromString(call.offHookAt, Qt::ISODateWithMs);
+    const int64_t pass = std::upper_bound(passStarts.begin(), passStarts.end(), at) - passStarts.begin();
+    if (++dials[{call.dialed, pass}] == 2) twice.push_back(call.dialed);
+  }
+  return twice;
 }
 
 }  // namespace doruzudo::sim

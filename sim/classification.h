@@ -20,6 +20,7 @@
 // from the dialer's code. Pure functions; thread-safe.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <array>
 #include <functional>
@@ -70,5 +71,11 @@ using DialPrefix = std::function<QString(int channel)>;
 ClassificationReport classify(const std::vector<CallTruth>& calls,
                               const std::vector<StoredResult>& results,
                               const DialPrefix& prefixOf = {});
+
+// The numbers (as dialed) the record shows dialed more than once in one pass
+// over the list; a pass starts at each of `passStarts` (in order; the
+// dialer's "new pass" moments), the first at the start of the run.
+std::vector<QString> dialedTwiceInAPass(const std::vector<CallTruth>& calls,
+                                        const std::vector<QDateTime>& passStarts);
 
 }  // namespace doruzudo::sim

@@ -54,7 +54,9 @@ TEST(Classification, WhatHappenedOnTheLineGivesTheResultToStore) {
   for (const Case& c : cases) {
     const auto outcome = lineOutcome(c.truth);
     EXPECT_EQ(outcome, c.outcome) << c.truth.behaviour.toStdString() << " ch " << c.truth.channel;
-    if (outcome) EXPECT_EQ(expectedStatus(*outcome), QString::fromUtf8(c.status));
+    if (outcome) {
+      EXPECT_EQ(expectedStatus(*outcome), QString::fromUtf8(c.status));
+    }
   }
 }
 
@@ -87,6 +89,18 @@ TEST(Classification, NumbersAreFoundAfterEachChannelsPrefix) {
       classify(calls, {{"555", "TELEFONE NÃO ATENDE"}, {"556", "TELEFONE OCUPADO"}}, prefix);
   EXPECT_EQ(report.withoutCall, 0);
   EXPECT_EQ(report.allRight(), 2) << "the last call of 555 is channel 3's";
+}
+
+TEST(Classification, ANumberDialedAgainCountsTwiceOnlyWithinOnePass) {
+  const std::vector<CallTruth> calls = {
+      call(1, "555", "busy", "2026-03-25T09:00:00.000"),
+      call(2, "555", "busy", "2026-03-25T09:30:00.000"),  // a new pass began at 09:10
+      call(3, "556", "busy", "2026-03-25T09:20:00.000"),
+      call(4, "556", "busy", "2026-03-25T09:25:00.000"),  // the same pass: twice
+  };
+  const QDateTime newPass = QDateTime::fromString("2026-03-25T09:10:00.000", Qt::ISODateWithMs);
+  EXPECT_EQ(dialedTwiceInAPass(calls, {newPass}), std::vector<QString>{"556"});
+  EXPECT_EQ(dialedTwiceInAPass(calls, {}), (std::vector<QString>{"555", "556"}));
 }
 
 TEST(TruthFile, ReadsBackWhatWasWrittenAndNamesABadLine) {

@@ -82,7 +82,6 @@
 // Threads: main thread only.
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -95,6 +94,7 @@
 #include "dialer/engine/channel_state.h"
 #include "dialer/engine/channel_traits.h"
 #include "dialer/engine/engine_environment.h"
+#include "dialer/line/call_recorder.h"
 #include "dialer/line/channel_audio.h"
 #include "dialer/line/line_report.h"
 
@@ -246,6 +246,7 @@ class Channel final : private ChannelAudio::Listener {
   void recordingBusyBurst();
   void endRecording();
   void FinalizaC();  // completes the recording's registro row
+  QString recordingLabel() const;  // "CANAL n"
 
   // Release parts (channel_release.cpp).
   void waitForPlayers();
@@ -273,11 +274,9 @@ class Channel final : private ChannelAudio::Listener {
   bool inCall_ = false;
   bool unitGoneLogged_ = false;  // the unplugged unit was logged
   bool lineSilent_ = false;      // the line is silent now (silence start without its end)
-  // The call's recording began: its file and start, for a row inserted late
-  // when the one at its start failed.
-  bool recordingBegan_ = false;
-  QString recordingPath_;
-  QDateTime recordingAt_;
+  // How the call's recording started (its file and start, for a row inserted
+  // late when the one at its start failed).
+  CallRecorder::Started recordingStarted_;
   bool resumeAfterSettling_ = false;  // tTemporiza resumes the dialing step
   bool stopAfterRelease_ = false;     // the release does not start tCall
   QString prefix_;                    // the line prefix of the number being dialed

@@ -18,6 +18,8 @@
 //   - a recording that began without its row (the insert failed) gets it at
 //     the end, or, failing again, before the next recording starts, so that
 //     no recording is left where the browser cannot find it.
+#include <utility>
+
 #include "common/call_database.h"
 #include "common/event_log.h"
 #include "dialer/engine/channel.h"
@@ -39,14 +41,10 @@ void Channel::startRecording() {
     log(QStringLiteral("Gravação não iniciada no Canal %1.").arg(number_));
     state_.Status = status::kWaiting;
   } else {
-    const CallRecorder::Started started =
-        recorder->Grava(audio(), number_, QStringLiteral("CANAL %1").arg(number_));
-    state_.RecordingId = started.recordingId;
-    state_.Status = started.status;
-    state_.Recording = started.recording;
-    recordingBegan_ = started.recording;
-    recordingPath_ = started.path;
-    recordingAt_ = started.at;
+    recordingStarted_ = recorder->Grava(audio(), number_, recordingLabel());
+    state_.RecordingId = recordingStarted_.recordingId;
+    state_.Status = recordingStarted_.status;
+    state_.Recording = recordingStarted_.recording;
   }
   if (!state_.Recording) {
     timer(tDesliga).setInterval(kNotStartedMs);
@@ -59,6 +57,10 @@ void Channel::startRecording() {
 
 // The ten seconds of silence count from the recording's start at the
 // earliest: a party listening quietly to the message has not ended it.
+QString Channel::recordingLabel() const {
+  return QStringLiteral("CANAL %1").arg(number_);
+}
+
 void Channel::tCanalSilenceStart() {
   lineSilent_ = true;
   if (settings().Trans == mode::kRecord && state_.Recording) timer(tSilence).start();
@@ -109,16 +111,11 @@ void Channel::FinalizaC() {
   const QTime end = env_.scheduler->timeOfDay();
   const QString destino = state_.SavedNumber;
   state_.SavedNumber.clear();
-  const bool began = recordingBegan_;
-  recordingBegan_ = false;
-  if (state_.RecordingId == 0 && began && env_.recorder) {
-    CallRecorder::Started started;
-    started.path = recordingPath_;
-    started.at = recordingAt_;
-    const QString label = QStringLiteral("CANAL %1").arg(number_);
-    state_.RecordingId = env_.recorder->insertLateRow(started, number_, label);
+  const CallRecorder::Started started = std::exchange(recordingStarted_, {});
+  if (state_.RecordingId == 0 && started.recording && env_.recorder) {
+    state_.RecordingId = env_.recorder->insertLateRow(started, number_, recordingLabel());
     if (state_.RecordingId == 0) {
-      env_.recorder->keepRow(started, number_, label, destino, settings().Campanha, end);
+      env_.recorder->keepRow(started, number_, recordingLabel(), destino, settings().Campanha, end);
       return;
     }
   }

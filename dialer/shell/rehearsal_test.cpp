@@ -19,6 +19,7 @@
 #include "dialer/line/line_port_sim.h"
 #include "dialer/shell/dialer_app.h"
 #include "sim/classification.h"
+#include "sim/database_faults.h"
 #include "sim/virtual_exchange.h"
 #include "tests/testing.h"
 
@@ -117,13 +118,8 @@ class Rehearsal : public ::testing::Test {
                     << m.stored.toStdString();
     }
 
-    std::map<std::pair<QString, int>, int> dials;
-    for (const sim::CallTruth& call : calls) {
-      const QDateTime at = QDateTime::fromString(call.offHookAt, Qt::ISODateWithMs);
-      const auto pass = std::upper_bound(passStarts.begin(), passStarts.end(), at) - passStarts.begin();
-      const std::pair<QString, int> key(call.dialed, static_cast<int>(pass));
-      EXPECT_EQ(++dials[key], 1)
-          << call.dialed.toStdString() << " dialed twice in pass " << pass;
+    for (const QString& number : sim::dialedTwiceInAPass(calls, passStarts)) {
+      ADD_FAILURE() << number.toStdString() << " dialed twice in one pass";
     }
   }
 
@@ -153,28 +149,14 @@ TEST_F(Rehearsal, EveryNumberEndsOnceWithTheResultOfWhatHappenedOnTheLine) {
 TEST_F(Rehearsal, FailuresOnTheWayLoseNoNumberAndNoRecording) {
   createCampaign(160);
   for (int n : {2, 3, 8}) setChannel("Trans", n, "Disque Opnião");
-  auto faults = CallDatabase::open(dbFolder());
-  ASSERT_TRUE(faults.ok());
-  QString sql = "CREATE TABLE fault (armed INTEGER NOT NULL); INSERT INTO fault VALUES (0);";
-  int trigger = 0;
-  for (const char* target : {"UPDATE ON telefones", "DELETE ON telefones", "INSERT ON \"ENSAIO\"",
-                             "UPDATE ON \"ENSAIO\"", "INSERT ON registro", "UPDATE ON registro"}) {
-    sql += QString("CREATE TRIGGER fault_%1 BEFORE %2 WHEN (SELECT armed FROM fault) "
-                   "BEGIN SELECT RAISE(ABORT, 'injected'); END;")
-               .arg(++trigger)
-               .arg(target);
-  }
-  ASSERT_TRUE((*faults)->connection().exec(sql.toUtf8()).ok());
+  auto faults = sim::DatabaseFaults::install(dbFolder(), kCampaign);
+  ASSERT_TRUE(faults.ok()) << faults.message().toStdString();
 
-  bool armed = false, diskFull = false;
+  bool diskFull = false;
   QString unplugged;
   run([&](int64_t now) {
     const int64_t minute = 60 * 1000;
-    if (const bool arm = now % (3 * minute) < 15000; arm != armed) {
-      armed = arm;
-      ASSERT_TRUE((*faults)->connection().exec(arm ? "UPDATE fault SET armed = 1"
-                                                   : "UPDATE fault SET armed = 0").ok());
-    }
+    ASSERT_TRUE((*faults)->arm(now % (3 * minute) < 15000).ok());
     if (const bool full = now % (5 * minute) >= 2 * minute && now % (5 * minute) < 3 * minute;
         full != diskFull) {
       diskFull = full;
@@ -187,7 +169,8 @@ TEST_F(Rehearsal, FailuresOnTheWayLoseNoNumberAndNoRecording) {
     }
     if (now >= 6 * minute && lines.unitStatus(7).candidates == 1) lines.bus().plugUnit(7, unplugged);
   });
-  ASSERT_TRUE((*faults)->connection().exec("UPDATE fault SET armed = 0").ok());
+  ASSERT_TRUE((*faults)->arm(false).ok());
+  EXPECT_GT((*faults)->bursts(), 5);
   expectEveryNumberEndedOnceAsOnItsLine();
 
   const QString log = logged.join('\n');
